@@ -1,0 +1,25 @@
+// The six-colour scheme of the main window: caption text, window background,
+// calendar day text, day background, title text and title background.
+#pragma once
+
+#include "platform/ColourValue.h"
+
+#include <array>
+
+class Form1;
+
+struct ColourScheme {
+    enum Role { CaptionText, WindowBackground, DayText, DayBackground, TitleText, TitleBackground };
+    std::array<ColourValue, 6> colours{};
+
+    ColourValue operator[](int role) const { return colours[size_t(role)]; }
+    friend bool operator==(const ColourScheme& a, const ColourScheme& b) { return a.colours == b.colours; }
+};
+
+// Puts the scheme into force: the thirteen captions, the window background,
+// then the calendar's day text, day background, title text, title background
+// and, last, its trailing days in the day background colour.
+void ApplyColourScheme(Form1& form, const ColourScheme& scheme);
+
+// The scheme in force, read back from the live controls.
+ColourScheme CurrentColourScheme(const Form1& form);

@@ -1,0 +1,289 @@
+#include "main_window/Form1.h"
+
+#include "appearance/FrmAbout.h"
+#include "appearance/SettingsFile.h"
+#include "main_window/CalendarRules.h"
+#include "main_window/WeatherPicture.h"
+#include "platform/AppInfo.h"
+#include "platform/CaptionLabel.h"
+#include "platform/ColourChooser.h"
+#include "platform/DataControl.h"
+#include "platform/EntryBox.h"
+#include "platform/FaceButton.h"
+#include "platform/HiddenField.h"
+#include "platform/MessageBox.h"
+#include "platform/MonthCalendar.h"
+#include "platform/PictureBox.h"
+#include "store/DayIndex.h"
+#include "store/DayRecord.h"
+#include "store/DiaryStore.h"
+#include "weather/Form2.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QTimer>
+
+Form1::Form1(QWidget* parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Merrow日記Lt."));
+    setWindowIcon(QIcon(QStringLiteral(":/window.ico")));
+    setAttribute(Qt::WA_InputMethodEnabled, false);
+    createControls();
+    bindFields();
+    setBackColour(ColourValue(0x00C7E8F5));
+    // The client area's top-left corner at (141, 47), 625 x 641.
+    setGeometry(141, 47, 625, 641);
+
+    connect(MonthView1, &MonthCalendar::mouseDown, this, &Form1::MonthView1_MouseDown);
+    connect(MonthView1, &MonthCalendar::keyboardSelecting, this, &Form1::MonthView1_MouseDown);
+    connect(MonthView1, &MonthCalendar::dateClick, this, &Form1::MonthView1_DateClick);
+    MonthView1->setDayBoldHandler([this](const QDate& first, qint16 count, QList<bool>& state) {
+        MonthView1_GetDayBold(first, count, state);
+    });
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    connect(Label7, &CaptionLabel::clicked, this, &Form1::Label7_Click);
+    connect(Picture1, &PictureBox::clicked, this, &Form1::Picture1_Click);
+    connect(Label1, &CaptionLabel::clicked, this, &Form1::Label1_Click);
+    for (int k = 0; k < 7; ++k)
+        connect(Label3[k], &CaptionLabel::clicked, this, [this, k] { Label3_Click(k); });
+    connect(Label6, &CaptionLabel::clicked, this, &Form1::Label6_Click);
+    connect(Data1, &DataControl::saveFailed, this, [this](const workbook::Error& e) { m_saveError = e; });
+}
+
+Form1::~Form1()
+{
+    // The dialogs have no owner, yet none of them outlives the main window.
+    delete m_about.data();
+    delete m_weather.data();
+}
+
+void Form1::bindFields()
+{
+    Data1->bind(Text1, DayRecord::plan());
+    Data1->bind(Text2, DayRecord::attendance());
+    for (int k = 0; k < 7; ++k) {
+        Data1->bind(Text3[k], DayRecord::subject(k));
+        Data1->bind(Text4[k], DayRecord::content(k));
+    }
+    Data1->bind(Text5, DayRecord::impressions());
+    Data1->bind(Text6, DayRecord::planColour());
+    for (int k = 0; k < 7; ++k)
+        Data1->bind(Text7_13[k], DayRecord::periodColour(k));
+    Data1->bind(Text14, DayRecord::impressionsColour());
+    Data1->bind(Text15, DayRecord::weather());
+}
+
+QList<CaptionLabel*> Form1::captionLabels() const
+{
+    QList<CaptionLabel*> labels{Label1, Label2[0]};
+    for (CaptionLabel* label : Label3)
+        labels << label;
+    labels << Label4 << Label5 << Label6 << Label7;
+    return labels;
+}
+
+void Form1::setBackColour(ColourValue colour)
+{
+    m_backColour = colour;
+    QPalette p = palette();
+    p.setColor(QPalette::Window, colour.resolve(QApplication::palette()));
+    setPalette(p);
+    setAutoFillBackground(true);
+}
+
+bool Form1::Form_Load(QString* message)
+{
+    Data1->setDatabaseName(DiaryStore::workbookPath());
+    MonthView1->setValue(CalendarRules::openingDate(AppInfo::today()));
+    LoadColourScheme(*this);
+    return DiaryStore::open(*Data1, message);
+}
+
+bool Form1::event(QEvent* event)
+{
+    if (event->type() == QEvent::WindowActivate)
+        Form_Activate();
+    return QWidget::event(event);
+}
+
+void Form1::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // A desktop without a window manager may never activate the window; the
+    // first activation must still bring today's page.
+    if (m_tag == QLatin1String("0"))
+        QTimer::singleShot(0, this, &Form1::Form_Activate);
+}
+
+void Form1::Form_Activate()
+{
+    if (m_tag.toInt() != 0 || !Data1->isOpen())
+        return;
+    goToDay(MonthView1->value());
+    ShowDayColours();
+    LoadColourScheme(*this);
+    m_tag = QStringLiteral("1");
+    Text1->setFocus(Qt::OtherFocusReason);
+    reportSaveFailure();
+}
+
+void Form1::goToDay(const QDate& date)
+{
+    const int n = DayIndex::of(date);
+    Data1->moveFirst();
+    Data1->move(n - 1);
+}
+
+void Form1::reportSaveFailure()
+{
+    if (!m_saveError)
+        return;
+    const workbook::Error error = std::exchange(m_saveError, {});
+    MessageBox::warning(this, DiaryStore::saveErrorMessage(Data1->databaseName(), error));
+}
+
+void Form1::MonthView1_DateClick(const QDate&)
+{
+    goToDay(MonthView1->value());
+    ShowDayColours();
+    reportSaveFailure();
+}
+
+void Form1::MonthView1_MouseDown()
+{
+    StoreDayColours();
+}
+
+void Form1::MonthView1_GetDayBold(const QDate&, qint16 count, QList<bool>& state)
+{
+    CalendarRules::markBoldDays(count, MonthView1->startOfWeek(), state);
+}
+
+void Form1::Command1_Click()
+{
+    FrmAbout* dialog = colourSettings();
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
+FrmAbout* Form1::colourSettings()
+{
+    if (!m_about)
+        m_about = new FrmAbout(this);
+    return m_about;
+}
+
+FrmAbout* Form1::openColourSettings() const
+{
+    return m_about.data();
+}
+
+Form2* Form1::weatherPicker() const
+{
+    return m_weather.data();
+}
+
+void Form1::Command2_Click()
+{
+    close();
+}
+
+void Form1::Label7_Click()
+{
+    if (!m_weather)
+        m_weather = new Form2(this);
+    m_weather->show();
+    m_weather->raise();
+    m_weather->activateWindow();
+}
+
+void Form1::Picture1_Click()
+{
+    Label7_Click();
+}
+
+void Form1::Label1_Click()
+{
+    if (const auto colour = ColourChooser::choose(this))
+        Text1->setForeColour(*colour);
+}
+
+void Form1::Label3_Click(int index)
+{
+    if (index < 0 || index >= 7)
+        return;
+    if (const auto colour = ColourChooser::choose(this)) {
+        Text3[index]->setForeColour(*colour);
+        Text4[index]->setForeColour(*colour);
+    }
+}
+
+void Form1::Label6_Click()
+{
+    if (const auto colour = ColourChooser::choose(this))
+        Text5->setForeColour(*colour);
+}
+
+void Form1::StoreDayColours()
+{
+    Text6->setText(Text1->foreColour().toText());
+    for (int k = 0; k < 7; ++k)
+        Text7_13[k]->setText(Text3[k]->foreColour().toText());
+    Text14->setText(Text5->foreColour().toText());
+}
+
+void Form1::ShowDayColours()
+{
+    // A field that does not hold a colour number leaves the box's colour as it is.
+    const auto apply = [](HiddenField* field, std::initializer_list<EntryBox*> boxes) {
+        if (const auto colour = ColourValue::fromText(field->text())) {
+            for (EntryBox* box : boxes)
+                box->setForeColour(*colour);
+        }
+    };
+    apply(Text6, {Text1});
+    for (int k = 0; k < 7; ++k)
+        apply(Text7_13[k], {Text3[k], Text4[k]});
+    apply(Text14, {Text5});
+    Picture1->setPicture(WeatherPicture::forStoredPath(Text15->text()));
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    if (!Form_Unload()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    delete m_about.data();
+    delete m_weather.data();
+    QCoreApplication::quit();
+}
+
+bool Form1::Form_Unload()
+{
+    // The colours on screen are part of the page: keep a choice made just before closing.
+    if (Data1->isOpen() && m_tag == QLatin1String("1"))
+        StoreDayColours();
+    QString settingsError;
+    if (!SaveColourScheme(*this, &settingsError))
+        MessageBox::warning(this, settingsError);
+
+    workbook::Error error;
+    while (!Data1->close(&error)) {
+        const QString text = DiaryStore::saveErrorMessage(Data1->databaseName(), error)
+            + QStringLiteral("\n\n保存しないで終了すると、保存できなかった内容は失われます。");
+        const int choice = MessageBox::choose(
+            this, text,
+            {QStringLiteral("もう一度保存する"), QStringLiteral("終了しない"), QStringLiteral("保存しないで終了する")}, 1);
+        if (choice == 1)
+            return false;
+        if (choice == 2)
+            break;
+    }
+    return true;
+}

@@ -1,0 +1,104 @@
+// The main diary window: the calendar, the entry boxes bound to the day
+// record, the colour captions, the weather picture and the two buttons.
+#pragma once
+
+#include "platform/ColourValue.h"
+#include "platform/workbook/Workbook.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <array>
+
+class CaptionLabel;
+class DataControl;
+class EntryBox;
+class FaceButton;
+class Form2;
+class FrmAbout;
+class HiddenField;
+class MonthCalendar;
+class PictureBox;
+
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Load step: the workbook path, the calendar on today, the colour scheme,
+    // then the store opens. False, with a message for the user, when the
+    // window cannot be used.
+    bool Form_Load(QString* message);
+
+    // The first-activation marker: "0" until the first activation completes.
+    QString tag() const { return m_tag; }
+
+    ColourValue backColour() const { return m_backColour; }
+    void setBackColour(ColourValue colour);
+
+    // The colour settings dialog, loaded hidden when it is not open yet.
+    FrmAbout* colourSettings();
+    FrmAbout* openColourSettings() const;
+    Form2* weatherPicker() const;
+
+    void StoreDayColours();
+    void ShowDayColours();
+
+    // Controls, by their design names.
+    FaceButton* Command1 = nullptr;
+    FaceButton* Command2 = nullptr;
+    MonthCalendar* MonthView1 = nullptr;
+    CaptionLabel* Label1 = nullptr;
+    std::array<CaptionLabel*, 1> Label2{};
+    std::array<CaptionLabel*, 7> Label3{};
+    CaptionLabel* Label4 = nullptr;
+    CaptionLabel* Label5 = nullptr;
+    CaptionLabel* Label6 = nullptr;
+    CaptionLabel* Label7 = nullptr;
+    EntryBox* Text1 = nullptr;
+    EntryBox* Text2 = nullptr;
+    std::array<EntryBox*, 7> Text3{};
+    std::array<EntryBox*, 7> Text4{};
+    EntryBox* Text5 = nullptr;
+    HiddenField* Text6 = nullptr;
+    std::array<HiddenField*, 7> Text7_13{};   // Text7 (period 1) ... Text13 (period 7)
+    HiddenField* Text14 = nullptr;
+    HiddenField* Text15 = nullptr;
+    PictureBox* Picture1 = nullptr;
+    DataControl* Data1 = nullptr;
+
+    // All thirteen caption labels, in the order the colour scheme sets them.
+    QList<CaptionLabel*> captionLabels() const;
+
+public slots:
+    void Form_Activate();
+    void MonthView1_DateClick(const QDate& date);
+    void MonthView1_MouseDown();
+    void MonthView1_GetDayBold(const QDate& first, qint16 count, QList<bool>& state);
+    void Command1_Click();
+    void Command2_Click();
+    void Label7_Click();
+    void Picture1_Click();
+    void Label1_Click();
+    void Label3_Click(int index);
+    void Label6_Click();
+
+protected:
+    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createControls();
+    void bindFields();
+    void goToDay(const QDate& date);
+    void reportSaveFailure();
+    bool Form_Unload();
+
+    QString m_tag = QStringLiteral("0");
+    ColourValue m_backColour;
+    QPointer<FrmAbout> m_about;
+    QPointer<Form2> m_weather;
+    workbook::Error m_saveError;   // the last failed write of a navigation, shown once
+};

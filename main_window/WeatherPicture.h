@@ -1,0 +1,15 @@
+// The weather picture of a day, from the icon path stored in its record.
+#pragma once
+
+#include <QPixmap>
+#include <QString>
+
+namespace WeatherPicture {
+
+// The picture at the stored path; when that file does not exist (a diary
+// moved to another folder or machine, or written with "\" separators), the
+// icon of the same file name beside the program. The stored path itself is
+// never changed here.
+QPixmap forStoredPath(const QString& storedPath);
+
+} // namespace WeatherPicture

@@ -1,0 +1,73 @@
+// The data control: a worksheet of a workbook presented as records with a
+// cursor, and controls bound to the current record's fields by column name.
+// Edits in bound controls stay pending until the cursor is about to move or
+// the control closes; only then do they reach the file.
+#pragma once
+
+#include "platform/workbook/Workbook.h"
+
+#include <QMap>
+#include <QObject>
+#include <QPair>
+#include <QSet>
+
+#include <memory>
+
+class BoundField;
+
+class DataControl : public QObject {
+    Q_OBJECT
+public:
+    explicit DataControl(QObject* parent = nullptr);
+    ~DataControl() override;
+
+    void setDatabaseName(const QString& path) { m_path = path; }
+    QString databaseName() const { return m_path; }
+    void setRecordSource(const QString& sheetName) { m_sheet = sheetName; }
+    QString recordSource() const { return m_sheet; }
+    // Columns whose fields are stored as number cells.
+    void setNumericColumns(const QStringList& columns) { m_numericColumns = columns; }
+
+    void bind(BoundField* field, const QString& column);
+
+    // Opens the workbook with record 1 current and fills the bound controls.
+    bool open(workbook::Error* error);
+    bool isOpen() const { return m_book != nullptr; }
+    const workbook::RecordTable& table() const { return m_table; }
+
+    int currentRecord() const { return m_current; } // 1-based
+    int recordCount() const { return m_table.recordCount(); }
+
+    // Both moves first write the pending edits of the current record (a failed
+    // write is reported through saveFailed and the edits stay pending), then
+    // make the new record current and fill the bound controls from it.
+    void moveFirst();
+    void move(int rows);
+
+    // Takes the bound controls' edits as pending and tries to write every
+    // pending field. True when nothing is left unwritten.
+    bool writePending(workbook::Error* error);
+    bool hasPendingEdits() const { return !m_pending.isEmpty(); }
+
+    // Writes the pending edits; the caller decides what a failure means.
+    bool close(workbook::Error* error);
+
+signals:
+    void saveFailed(const workbook::Error& error);
+
+private:
+    void takeEdits();
+    void showCurrent();
+    void moveTo(int record);
+
+    QString m_path;
+    QString m_sheet = QStringLiteral("Sheet1");
+    QStringList m_numericColumns;
+    QList<QPair<BoundField*, QString>> m_bindings;
+    std::unique_ptr<workbook::Workbook> m_book;
+    workbook::RecordTable m_table;
+    QList<int> m_bindingColumns;        // sheet column of each binding
+    // (record, column) -> text not yet in the file; m_table already holds it.
+    QMap<QPair<int, int>, QString> m_pending;
+    int m_current = 0;
+};

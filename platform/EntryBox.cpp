@@ -1,0 +1,57 @@
+#include "platform/EntryBox.h"
+
+#include "platform/InputMethodSwitch.h"
+
+#include <QApplication>
+#include <QEvent>
+
+EntryBox::EntryBox(QWidget* parent)
+    : QPlainTextEdit(parent)
+{
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    setTabChangesFocus(true);
+    setAttribute(Qt::WA_InputMethodEnabled, true);
+    setFrameShape(QFrame::StyledPanel);
+    setFrameShadow(QFrame::Sunken);
+    document()->setDocumentMargin(1);
+    applyForeColour();
+}
+
+void EntryBox::setBoundText(const QString& text)
+{
+    if (text == toPlainText())
+        return;
+    setPlainText(text);
+}
+
+void EntryBox::setForeColour(ColourValue colour)
+{
+    m_fore = colour;
+    applyForeColour();
+}
+
+void EntryBox::applyForeColour()
+{
+    QPalette p = palette();
+    const QColor c = m_fore.resolve(QApplication::palette());
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        p.setColor(group, QPalette::Text, c);
+    setPalette(p);
+}
+
+void EntryBox::focusInEvent(QFocusEvent* event)
+{
+    QPlainTextEdit::focusInEvent(event);
+    InputMethodSwitch::turnOnJapanese();
+}
+
+void EntryBox::changeEvent(QEvent* event)
+{
+    QPlainTextEdit::changeEvent(event);
+    // A system colour follows the desktop when its palette changes.
+    if (event->type() == QEvent::ApplicationPaletteChange && m_fore.isSystem())
+        applyForeColour();
+}

@@ -1,0 +1,12 @@
+#include "platform/FaceButton.h"
+
+FaceButton::FaceButton(const QString& text, ColourValue face, QWidget* parent)
+    : QPushButton(text, parent)
+    , m_face(face)
+{
+    setAttribute(Qt::WA_InputMethodEnabled, false);
+    setAutoDefault(false);
+    QPalette p = palette();
+    p.setColor(QPalette::Button, face.resolve(p));
+    setPalette(p);
+}

@@ -1,0 +1,86 @@
+// The workbook engine: an Excel 97-2003 (.xls) workbook seen as sheets of
+// records with named fields. Nothing of the file format leaks past this header.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace workbook {
+
+enum class ErrorKind {
+    None,
+    Missing,          // no file at the path
+    Unreadable,       // the file exists but cannot be read (permissions, I/O)
+    NotWorkbook,      // not a compound file, or one without a workbook stream (e.g. .xlsx, HTML, text)
+    OldFormat,        // BIFF5 or older ("Book" stream, or an old BOF version)
+    Encrypted,        // password-protected workbook
+    Damaged,          // a workbook stream that ends early or holds impossible records
+    NoSheet,          // the named worksheet does not exist
+    FieldTooLong,     // a text longer than a cell can hold (32,767 characters)
+    WriteFailed,      // the new file could not be written or renamed into place
+};
+
+struct Error {
+    ErrorKind kind = ErrorKind::None;
+    QString detail;   // technical detail for the message (OS error text, record offset, ...)
+
+    explicit operator bool() const { return kind != ErrorKind::None; }
+};
+
+// The longest text a cell can hold.
+inline constexpr int MaxCellChars = 32767;
+
+// A worksheet read as a table: row 0 of the sheet is the header, records follow.
+class RecordTable {
+public:
+    QStringList columnNames;          // texts of the header row, by sheet column (empty where no cell)
+    QList<QStringList> records;       // records[r][c]: sheet row r + 1, sheet column c, as text
+
+    int columnIndex(const QString& name) const { return columnNames.indexOf(name); }
+    int recordCount() const { return int(records.size()); }
+    // Text of one field; an empty cell, or a column beyond the row's last cell, is empty text.
+    QString field(int record, int column) const;
+};
+
+// One field to write: record and column are as in RecordTable (record 0 is sheet row 1).
+struct FieldWrite {
+    int record = 0;
+    int column = 0;
+    QString text;
+    bool numeric = false; // store as a number cell when the text is a decimal number
+};
+
+class Workbook {
+public:
+    ~Workbook();
+    Workbook(const Workbook&) = delete;
+    Workbook& operator=(const Workbook&) = delete;
+
+    // Reads the whole file. Returns null and fills error when it cannot be used.
+    static std::unique_ptr<Workbook> open(const QString& path, Error* error);
+
+    // Writes a new workbook holding one empty worksheet with this name.
+    static bool createEmpty(const QString& path, const QString& sheetName, Error* error);
+
+    QString path() const;
+    QStringList sheetNames() const;
+
+    // The sheet as a table of records; false with ErrorKind::NoSheet when absent.
+    bool readTable(const QString& sheetName, RecordTable* table, Error* error) const;
+
+    // Read-modify-write save of the given fields of one sheet. Everything else in the
+    // file survives. When the file changed on disk since it was read, it is read
+    // again first and only these fields are applied to it. On failure the file on
+    // disk is unchanged and nothing is considered written.
+    bool writeFields(const QString& sheetName, const QList<FieldWrite>& writes, Error* error);
+
+private:
+    Workbook();
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+} // namespace workbook

@@ -1,0 +1,30 @@
+// The day record: the 27 named columns of the diary sheet.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace DayRecord {
+
+inline const QString SheetName = QStringLiteral("Sheet1");
+inline constexpr int DaysInYear = 365;
+inline constexpr int Periods = 7;
+// The colour a new diary gives every entry: the system window-text colour.
+inline constexpr qint32 DefaultColour = qint32(0x80000008u);
+
+inline QString plan() { return QStringLiteral("予定"); }
+inline QString attendance() { return QStringLiteral("出欠"); }
+inline QString subject(int k) { return QStringLiteral("時間%1").arg(k + 1); }   // k = 0 ... 6
+inline QString content(int k) { return QStringLiteral("内容%1").arg(k + 1); }
+inline QString impressions() { return QStringLiteral("感想"); }
+inline QString planColour() { return QStringLiteral("予定色"); }
+inline QString periodColour(int k) { return QStringLiteral("時間色%1").arg(k + 1); }
+inline QString impressionsColour() { return QStringLiteral("感想色"); }
+inline QString weather() { return QStringLiteral("天気"); }
+
+// The nine colour columns, in the order the page stores them.
+QStringList colourColumns();
+// All 27 columns in the order a new diary lays them out.
+QStringList allColumns();
+
+} // namespace DayRecord

@@ -1,0 +1,147 @@
+#include "store/DiaryStore.h"
+
+#include "platform/AppInfo.h"
+#include "platform/DataControl.h"
+#include "store/DayIndex.h"
+#include "store/DayRecord.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace DiaryStore {
+
+using workbook::ErrorKind;
+
+QString fileName()
+{
+    return QStringLiteral("nikki.xls");
+}
+
+QString workbookPath()
+{
+    return AppInfo::programFilePath(fileName());
+}
+
+bool createWorkbook(const QString& path, workbook::Error* error)
+{
+    const QStringList columns = DayRecord::allColumns();
+    const QStringList colourColumns = DayRecord::colourColumns();
+    const QString defaultColour = QString::number(DayRecord::DefaultColour);
+
+    QList<workbook::FieldWrite> writes;
+    writes.reserve(columns.size() + DayRecord::DaysInYear * colourColumns.size());
+    for (int c = 0; c < columns.size(); ++c)
+        writes.append({-1, c, columns[c], false});
+    for (int r = 0; r < DayRecord::DaysInYear; ++r) {
+        for (const QString& name : colourColumns)
+            writes.append({r, int(columns.indexOf(name)), defaultColour, true});
+    }
+    // Written under a temporary name and renamed, so a failure never leaves a
+    // half-made diary that the next start would refuse.
+    const QString temporary = path + QStringLiteral(".new");
+    QFile::remove(temporary);
+    if (!workbook::Workbook::createEmpty(temporary, DayRecord::SheetName, error))
+        return false;
+    auto book = workbook::Workbook::open(temporary, error);
+    if (!book || !book->writeFields(DayRecord::SheetName, writes, error)) {
+        QFile::remove(temporary);
+        return false;
+    }
+    book.reset();
+    if (!QFile::rename(temporary, path)) {
+        QFile::remove(temporary);
+        *error = {ErrorKind::WriteFailed, QStringLiteral("rename failed")};
+        return false;
+    }
+    return true;
+}
+
+QString problemWith(const workbook::RecordTable& table)
+{
+    for (const QString& column : DayRecord::allColumns()) {
+        const int count = int(table.columnNames.count(column));
+        if (count == 0)
+            return QStringLiteral("シート「Sheet1」に列「%1」がありません。").arg(column);
+        if (count > 1)
+            return QStringLiteral("シート「Sheet1」に列「%1」が %2 つあり、どちらが日記か決められません。")
+                .arg(column).arg(count);
+    }
+    if (table.recordCount() < DayRecord::DaysInYear) {
+        return QStringLiteral("シート「Sheet1」には %1 日分の行しかありません（%2 日分が必要です）。")
+            .arg(table.recordCount()).arg(DayRecord::DaysInYear);
+    }
+    return QString();
+}
+
+bool open(DataControl& data1, QString* message)
+{
+    const QString path = data1.databaseName();
+    workbook::Error error;
+    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink()) {
+        if (!createWorkbook(path, &error)) {
+            *message = QStringLiteral("日記ファイル「%1」を新しく作れませんでした。\n理由: %2")
+                           .arg(path, error.detail);
+            return false;
+        }
+    }
+    data1.setRecordSource(DayRecord::SheetName);
+    data1.setNumericColumns(DayRecord::colourColumns());
+    if (!data1.open(&error)) {
+        *message = openErrorMessage(path, error);
+        return false;
+    }
+    const QString problem = problemWith(data1.table());
+    if (!problem.isEmpty()) {
+        *message = QStringLiteral("日記ファイル「%1」は日記として使えません。\n%2\n\nファイルは変更していません。")
+                       .arg(path, problem);
+        return false;
+    }
+    return true;
+}
+
+QString openErrorMessage(const QString& path, const workbook::Error& error)
+{
+    QString why;
+    switch (error.kind) {
+    case ErrorKind::Missing:
+        why = QStringLiteral("ファイルが見つかりません。");
+        break;
+    case ErrorKind::Unreadable:
+        why = QStringLiteral("ファイルを読み込めません（%1）。").arg(error.detail);
+        break;
+    case ErrorKind::NotWorkbook:
+        why = QStringLiteral("Excel 97-2003 形式のブック（.xls）ではありません。");
+        break;
+    case ErrorKind::OldFormat:
+        why = QStringLiteral("Excel 5.0/95 以前の古い形式のブックです。Excel 97-2003 形式で保存し直してください。");
+        break;
+    case ErrorKind::Encrypted:
+        why = QStringLiteral("パスワードで保護（暗号化）されています。");
+        break;
+    case ErrorKind::NoSheet:
+        why = QStringLiteral("シート「Sheet1」がありません。");
+        break;
+    default:
+        why = QStringLiteral("ファイルが壊れています（%1）。").arg(error.detail);
+        break;
+    }
+    return QStringLiteral("日記ファイル「%1」を開けません。\n%2\n\nファイルは変更していません。").arg(path, why);
+}
+
+QString saveErrorMessage(const QString& path, const workbook::Error& error)
+{
+    QString why;
+    if (error.kind == ErrorKind::FieldTooLong) {
+        why = QStringLiteral("1 つの欄に書ける文字数（%1 文字）を超えた欄があります。文字を減らしてください。")
+                  .arg(workbook::MaxCellChars);
+    } else {
+        why = QStringLiteral("ファイルを書き込めません。フォルダーが読み取り専用か、ディスクがいっぱいかもしれません。");
+    }
+    if (!error.detail.isEmpty())
+        why += QStringLiteral("\n（%1）").arg(error.detail);
+    return QStringLiteral("日記ファイル「%1」に保存できませんでした。\n%2\n\n"
+                          "入力した内容は消えていません。次に日付を選んだときと終了するときに、もう一度保存します。")
+        .arg(path, why);
+}
+
+} // namespace DiaryStore

@@ -1,0 +1,30 @@
+// The diary workbook beside the program: where it is, what a usable one holds,
+// how a new one starts, and the Japanese messages for what goes wrong with it.
+#pragma once
+
+#include "platform/workbook/Workbook.h"
+
+#include <QString>
+
+class DataControl;
+
+namespace DiaryStore {
+
+QString fileName();          // "nikki.xls"
+QString workbookPath();      // beside the program
+
+// Writes a new diary: the header row and 365 empty records whose colour
+// fields hold the system window-text colour.
+bool createWorkbook(const QString& path, workbook::Error* error);
+
+// Opens the data control over its workbook, creating a missing one first.
+// A workbook the diary cannot use is refused untouched, with a message.
+bool open(DataControl& data1, QString* message);
+
+// Why a sheet cannot serve as the diary, or empty text when it can.
+QString problemWith(const workbook::RecordTable& table);
+
+QString openErrorMessage(const QString& path, const workbook::Error& error);
+QString saveErrorMessage(const QString& path, const workbook::Error& error);
+
+} // namespace DiaryStore

@@ -1,0 +1,30 @@
+// The weather picker: five picture buttons that set the weather mark of the
+// day on screen in the main window, and a cancel button.
+#pragma once
+
+#include <QWidget>
+
+#include <array>
+
+class Form1;
+class FaceButton;
+class QPushButton;
+
+class Form2 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form2(Form1* form1);
+
+    // The icon file of each mark, beside the program.
+    static QString iconFileName(int index);
+
+    std::array<QPushButton*, 5> Command2{};
+    FaceButton* Command1 = nullptr;
+
+public slots:
+    void Command2_Click(int index);
+    void Command1_Click();
+
+private:
+    Form1* m_form1;
+};
