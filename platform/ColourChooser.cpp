@@ -29,4 +29,10 @@ void setNextAnswerForTesting(std::optional<ColourValue> answer)
     g_answers << answer;
 }
 
+void resetForTesting()
+{
+    g_testing = true;
+    g_answers.clear();
+}
+
 } // namespace ColourChooser

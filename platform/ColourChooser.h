@@ -13,5 +13,7 @@ std::optional<ColourValue> choose(QWidget* parent);
 
 // Test seam: queued answers replace the dialog (nullopt stands for cancelling).
 void setNextAnswerForTesting(std::optional<ColourValue> answer);
+// Test seam: no dialog is ever shown; an unanswered choice counts as cancelled.
+void resetForTesting();
 
 } // namespace ColourChooser
