@@ -10,6 +10,7 @@
 #include "platform/ColourChooser.h"
 #include "platform/ColourSwatch.h"
 #include "platform/EntryBox.h"
+#include "platform/FaceButton.h"
 #include "platform/MessageBox.h"
 #include "platform/MonthCalendar.h"
 
@@ -38,6 +39,12 @@ void writeFile(const QString& path, const QByteArray& bytes)
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     f.write(bytes);
+}
+
+int topLevelCount(const QString& name)
+{
+    const QWidgetList all = QApplication::topLevelWidgets();
+    return int(std::count_if(all.begin(), all.end(), [&](QWidget* w) { return w->objectName() == name; }));
 }
 
 } // namespace
@@ -172,8 +179,7 @@ void TestColourScheme::dialogShowsTitleVersionAndSwatches()
     // A second press brings the same dialog forward.
     diary.form()->Command1_Click();
     QCOMPARE(diary.form()->openColourSettings(), about);
-    QCOMPARE(QApplication::topLevelWidgets().count(
-                 [](QWidget* w) { return w->objectName() == QLatin1String("frmAbout"); }), 1);
+    QCOMPARE(topLevelCount(QStringLiteral("frmAbout")), 1);
 }
 
 void TestColourScheme::okAppliesButDoesNotWriteUntilClose()
@@ -230,15 +236,14 @@ void TestColourScheme::unconfirmedPicksReachTheFileAtClose()
     ColourScheme expected = Example;
     expected.colours[5] = ColourValue(0x00445566);
     QVERIFY(SettingsFile::parse(readFile(SettingsFile::path())) == expected);
-    QVERIFY(QApplication::topLevelWidgets().count(
-                [](QWidget* w) { return w->objectName() == QLatin1String("frmAbout"); }) == 0);
+    QCOMPARE(topLevelCount(QStringLiteral("frmAbout")), 0);
 }
 
 void TestColourScheme::unwritableSettingsStillEndsAndSavesTheDiary()
 {
     DiaryFixture diary;
     QVERIFY(diary.start());
-    QTest::keyClicks(diary.form()->Text1, QStringLiteral("色より日記"));
+    DiaryFixture::type(diary.form()->Text1, QStringLiteral("色より日記"));
     // A folder in the way of the file: no one can write it, root included.
     QVERIFY(QDir(diary.folder().path()).mkdir(QStringLiteral("inf.txt")));
     QVERIFY(diary.closeWindow());

@@ -102,10 +102,10 @@ void TestDayNavigation::typedTextReachesTheLeftDay()
     DiaryFixture diary(QDate(2002, 5, 10));
     QVERIFY(diary.start());
     Form1* form = diary.form();
-    QTest::keyClicks(form->Text1, QStringLiteral("遠足"));
+    DiaryFixture::type(form->Text1, QStringLiteral("遠足"));
     QTest::keyClick(form->Text1, Qt::Key_Return);
-    QTest::keyClicks(form->Text1, QStringLiteral("弁当"));
-    QTest::keyClicks(form->Text4[2], QStringLiteral("分数のかけ算"));
+    DiaryFixture::type(form->Text1, QStringLiteral("弁当"));
+    DiaryFixture::type(form->Text4[2], QStringLiteral("分数のかけ算"));
     // Nothing reaches the file while the day is on screen.
     QCOMPARE(diary.fileField(40, QStringLiteral("予定")), QString());
 
@@ -124,7 +124,7 @@ void TestDayNavigation::typedTextIsWrittenAtClose()
 {
     DiaryFixture diary(QDate(2003, 3, 31));
     QVERIFY(diary.start());
-    QTest::keyClicks(diary.form()->Text5, QStringLiteral("修了式"));
+    DiaryFixture::type(diary.form()->Text5, QStringLiteral("修了式"));
     QVERIFY(diary.closeWindow());
     QCOMPARE(diary.fileField(365, QStringLiteral("感想")), QStringLiteral("修了式"));
 }
@@ -134,7 +134,7 @@ void TestDayNavigation::clickOnShownDateWritesAndReshows()
     DiaryFixture diary(QDate(2002, 6, 3));
     QVERIFY(diary.start());
     Form1* form = diary.form();
-    QTest::keyClicks(form->Text3[0], QStringLiteral("国語"));
+    DiaryFixture::type(form->Text3[0], QStringLiteral("国語"));
     diary.clickDate(QDate(2002, 6, 3));
     QCOMPARE(diary.fileField(64, QStringLiteral("時間1")), QStringLiteral("国語"));
     QCOMPARE(form->Data1->currentRecord(), 64);
@@ -146,7 +146,7 @@ void TestDayNavigation::rightButtonPressMovesNoRecord()
     DiaryFixture diary(QDate(2002, 6, 3));
     QVERIFY(diary.start());
     Form1* form = diary.form();
-    QTest::keyClicks(form->Text2, QStringLiteral("欠席"));
+    DiaryFixture::type(form->Text2, QStringLiteral("欠席"));
     QTest::mouseClick(form->MonthView1, Qt::RightButton, {}, form->MonthView1->dayRect(QDate(2002, 6, 20)).center());
     QCOMPARE(form->Data1->currentRecord(), 64);
     QCOMPARE(form->MonthView1->value(), QDate(2002, 6, 3));
@@ -159,7 +159,7 @@ void TestDayNavigation::keyboardSelectionShowsTheSelectedDay()
     DiaryFixture diary(QDate(2002, 6, 3));
     QVERIFY(diary.start());
     Form1* form = diary.form();
-    QTest::keyClicks(form->Text1, QStringLiteral("水泳"));
+    DiaryFixture::type(form->Text1, QStringLiteral("水泳"));
     form->MonthView1->setFocus();
     QTest::keyClick(form->MonthView1, Qt::Key_Right);
     QCOMPARE(form->MonthView1->value(), QDate(2002, 6, 4));
@@ -236,7 +236,7 @@ void TestDayNavigation::failedSaveKeepsTheTextAndSaysSo()
     DiaryFixture diary(QDate(2002, 5, 10));
     QVERIFY(diary.start());
     Form1* form = diary.form();
-    QTest::keyClicks(form->Text1, QStringLiteral("消えないで"));
+    DiaryFixture::type(form->Text1, QStringLiteral("消えないで"));
 
     // The folder disappears under the diary: even root cannot write there.
     const QString folder = diary.folder().path();
@@ -263,7 +263,7 @@ void TestDayNavigation::closeAfterFailedSaveAsksTheUser()
 {
     DiaryFixture diary(QDate(2002, 5, 10));
     QVERIFY(diary.start());
-    QTest::keyClicks(diary.form()->Text5, QStringLiteral("大事な感想"));
+    DiaryFixture::type(diary.form()->Text5, QStringLiteral("大事な感想"));
     const QString folder = diary.folder().path();
     const QString moved = folder + QStringLiteral(".away");
     QVERIFY(QDir().rename(folder, moved));

@@ -8,6 +8,7 @@
 #include "platform/ColourChooser.h"
 #include "platform/DataControl.h"
 #include "platform/EntryBox.h"
+#include "platform/FaceButton.h"
 #include "platform/HiddenField.h"
 #include "platform/MessageBox.h"
 #include "platform/MonthCalendar.h"

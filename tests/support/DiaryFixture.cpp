@@ -8,6 +8,7 @@
 #include "platform/workbook/Workbook.h"
 #include "store/DiaryStore.h"
 
+#include <QInputMethodEvent>
 #include <QTest>
 
 DiaryFixture::DiaryFixture(const QDate& today)
@@ -66,6 +67,14 @@ void DiaryFixture::clickDate(const QDate& date, Qt::MouseButton button)
     if (cell.isNull())
         qFatal("day %s is not on show", qPrintable(date.toString(Qt::ISODate)));
     QTest::mouseClick(calendar, button, {}, cell.center());
+}
+
+void DiaryFixture::type(QWidget* widget, const QString& text)
+{
+    widget->setFocus(Qt::OtherFocusReason);
+    QInputMethodEvent commit;
+    commit.setCommitString(text);
+    QCoreApplication::sendEvent(widget, &commit);
 }
 
 QString DiaryFixture::fileField(int record, const QString& column) const

@@ -28,6 +28,9 @@ public:
     // A left click on a day of the calendar (showing its month first).
     void clickDate(const QDate& date, Qt::MouseButton button = Qt::LeftButton);
 
+    // Types text as an input method commits it (QTest cannot key Japanese).
+    static void type(QWidget* widget, const QString& text);
+
     // One field of the workbook on disk; record is 1-based.
     QString fileField(int record, const QString& column) const;
 

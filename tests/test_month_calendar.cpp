@@ -1,0 +1,314 @@
+#include "platform/MonthCalendar.h"
+
+#include <QImage>
+#include <QSet>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+const QDate kMin(2002, 4, 1);
+const QDate kMax(2003, 3, 31);
+
+std::unique_ptr<MonthCalendar> makeCalendar()
+{
+    auto c = std::make_unique<MonthCalendar>();
+    c->setFont(QFont(QStringLiteral("IPAPGothic"), 9));
+    c->resize(159, 148);
+    c->setRange(kMin, kMax);
+    c->setValue(QDate(2002, 5, 10));
+    c->show();
+    return c;
+}
+
+// Every signal in arrival order, with value() as it stood when each arrived.
+struct Recorder {
+    QStringList log;
+    QPoint lastPoint;
+    explicit Recorder(MonthCalendar& c)
+    {
+        QObject::connect(&c, &MonthCalendar::mouseDown, [this](Qt::MouseButton b, Qt::KeyboardModifiers m, int x, int y) {
+            log << QStringLiteral("down %1 %2").arg(int(b)).arg(int(m));
+            lastPoint = QPoint(x, y);
+        });
+        QObject::connect(&c, &MonthCalendar::keyboardSelecting,
+            [this, &c] { log << "selecting " + c.value().toString(Qt::ISODate); });
+        QObject::connect(&c, &MonthCalendar::dateClick, [this, &c](const QDate& d) {
+            log << QStringLiteral("click %1 value %2").arg(d.toString(Qt::ISODate), c.value().toString(Qt::ISODate));
+        });
+    }
+};
+
+struct BoldRecorder {
+    int calls = 0;
+    QDate first;
+    bool wellFormed = false; // 42 flags, all false on entry
+    QSet<QDate> bold;
+    MonthCalendar::DayBoldHandler handler()
+    {
+        return [this](const QDate& f, qint16 n, QList<bool>& flags) {
+            ++calls;
+            first = f;
+            wellFormed = n == 42 && flags.size() == 42 && !flags.contains(true);
+            for (int k = 0; k < flags.size(); ++k)
+                flags[k] = bold.contains(f.addDays(k));
+        };
+    }
+};
+
+void press(MonthCalendar& c, const QPoint& at, Qt::MouseButton button = Qt::LeftButton, Qt::KeyboardModifiers mods = {})
+{
+    QTest::mousePress(&c, button, mods, at);
+    QTest::mouseRelease(&c, button, mods, at);
+}
+
+// Pixels of rect within tolerance of colour on every channel.
+int countNear(const QImage& image, const QRect& rect, const QColor& colour, int tolerance)
+{
+    int n = 0;
+    const QRect r = rect & image.rect();
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x) {
+            const QColor p = image.pixelColor(x, y);
+            n += std::abs(p.red() - colour.red()) <= tolerance && std::abs(p.green() - colour.green()) <= tolerance
+                && std::abs(p.blue() - colour.blue()) <= tolerance;
+        }
+    return n;
+}
+
+} // namespace
+
+class TestMonthCalendar : public QObject {
+    Q_OBJECT
+private slots:
+    void leftClickOnDaySelectsBeforeDateClick()
+    {
+        auto c = makeCalendar();
+        Recorder rec(*c);
+        const QPoint at = c->dayRect(QDate(2002, 5, 20)).center();
+        QTest::mouseClick(c.get(), Qt::LeftButton, {}, at);
+        QCOMPARE(rec.log, QStringList({"down 1 0", "click 2002-05-20 value 2002-05-20"}));
+        QCOMPARE(rec.lastPoint, at);
+
+        // A trailing day of April selects it and shows April...
+        rec.log.clear();
+        QTest::mouseClick(c.get(), Qt::LeftButton, {}, c->dayRect(QDate(2002, 4, 28)).center());
+        QCOMPARE(rec.log, QStringList({"down 1 0", "click 2002-04-28 value 2002-04-28"}));
+        QCOMPARE(c->displayedMonth(), 4);
+        // ...whose own leading day, 31 March, lies outside the range.
+        rec.log.clear();
+        QTest::mouseClick(c.get(), Qt::LeftButton, {}, c->dayRect(QDate(2002, 3, 31)).center());
+        QCOMPARE(rec.log, QStringList({"down 1 0"}));
+        QCOMPARE(c->value(), QDate(2002, 4, 28));
+        QCOMPARE(c->displayedMonth(), 4);
+    }
+
+    void otherPressesOnlyRaiseMouseDown()
+    {
+        auto c = makeCalendar();
+        Recorder rec(*c);
+        const QRect first = c->dayRect(c->firstDisplayedDate());
+        const QList<std::pair<QPoint, Qt::MouseButton>> presses = {
+            {c->dayRect(QDate(2002, 5, 21)).center(), Qt::RightButton},
+            {c->dayRect(QDate(2002, 5, 21)).center(), Qt::MiddleButton},
+            {c->nextArrowRect().center(), Qt::RightButton},
+            {QPoint(c->width() / 2, c->nextArrowRect().center().y()), Qt::LeftButton}, // title text
+            {QPoint(first.center().x(), (c->nextArrowRect().bottom() + first.top()) / 2 + 2), Qt::LeftButton}, // weekdays
+        };
+        for (const auto& [at, button] : presses) {
+            rec.log.clear();
+            press(*c, at, button, Qt::ShiftModifier);
+            QCOMPARE(rec.log, QStringList({QStringLiteral("down %1 %2").arg(int(button)).arg(int(Qt::ShiftModifier))}));
+            QCOMPARE(rec.lastPoint, at);
+            QCOMPARE(c->value(), QDate(2002, 5, 10));
+            QCOMPARE(c->displayedMonth(), 5);
+        }
+    }
+
+    void arrowsMoveDisplayOnlyAndStopAtRangeEnds()
+    {
+        auto c = makeCalendar();
+        BoldRecorder bold;
+        c->setDayBoldHandler(bold.handler());
+        Recorder rec(*c);
+        press(*c, c->nextArrowRect().center());
+        QCOMPARE(rec.log, QStringList({"down 1 0"}));
+        QCOMPARE(c->displayedMonth(), 6);
+        QCOMPARE(bold.calls, 2);
+        QCOMPARE(bold.first, QDate(2002, 5, 26));
+
+        for (int i = 0; i < 3; ++i)
+            press(*c, c->previousArrowRect().center());
+        QCOMPARE(c->displayedMonth(), 4);
+        QCOMPARE(bold.calls, 4); // not asked again when the arrow does nothing
+        QCOMPARE(rec.log.size(), 4);
+        for (int i = 0; i < 12; ++i)
+            press(*c, c->nextArrowRect().center());
+        QCOMPARE(c->displayedYear(), 2003);
+        QCOMPARE(c->displayedMonth(), 3);
+        QCOMPARE(c->value(), QDate(2002, 5, 10));
+        QVERIFY(!rec.log.join(' ').contains("click"));
+    }
+
+    void rangeEnds()
+    {
+        auto c = makeCalendar();
+        QVERIFY(c->setValue(kMin));
+        QVERIFY(c->setValue(kMax));
+        QCOMPARE(c->displayedYear(), 2003);
+        QVERIFY(!c->setValue(QDate(2002, 3, 31)));
+        QVERIFY(!c->setValue(QDate(2003, 4, 1)));
+        QVERIFY(!c->setValue(QDate()));
+        QCOMPARE(c->value(), kMax);
+        QVERIFY(!c->setRange(kMax, kMin));
+        QVERIFY(c->setRange(QDate(2002, 6, 1), QDate(2002, 6, 30)));
+        QCOMPARE(c->value(), QDate(2002, 6, 30));
+        QCOMPARE(c->displayedMonth(), 6);
+    }
+
+    void keyboard()
+    {
+        auto c = makeCalendar();
+        Recorder rec(*c);
+        QTest::keyClick(c.get(), Qt::Key_Right);
+        QTest::keyClick(c.get(), Qt::Key_PageDown);
+        QCOMPARE(rec.log, QStringList({"selecting 2002-05-10", "click 2002-05-11 value 2002-05-11",
+                              "selecting 2002-05-11", "click 2002-06-11 value 2002-06-11"}));
+        QCOMPARE(c->displayedMonth(), 6);
+
+        const auto moves = [&](Qt::Key key, const QDate& from, const QDate& to) {
+            c->setValue(from);
+            rec.log.clear();
+            QTest::keyClick(c.get(), key);
+            return c->value() == to && rec.log.size() == (from == to ? 0 : 2);
+        };
+        QVERIFY(moves(Qt::Key_Up, QDate(2002, 5, 10), QDate(2002, 5, 3)));
+        QVERIFY(moves(Qt::Key_PageUp, QDate(2002, 5, 31), QDate(2002, 4, 30)));
+        QVERIFY(moves(Qt::Key_Home, QDate(2002, 5, 31), QDate(2002, 5, 1)));
+        QVERIFY(moves(Qt::Key_End, QDate(2003, 2, 3), QDate(2003, 2, 28)));
+        // Nothing at all at the range ends, not even keyboardSelecting.
+        QVERIFY(moves(Qt::Key_Right, kMax, kMax));
+        QVERIFY(moves(Qt::Key_Down, QDate(2003, 3, 27), QDate(2003, 3, 27)));
+        QVERIFY(moves(Qt::Key_PageDown, QDate(2003, 3, 15), QDate(2003, 3, 15)));
+        QVERIFY(moves(Qt::Key_Left, kMin, kMin));
+        // A month move into a month the range only partly covers stops at the range end.
+        c->setRange(QDate(2002, 4, 15), kMax);
+        QVERIFY(moves(Qt::Key_PageUp, QDate(2002, 5, 10), QDate(2002, 4, 15)));
+    }
+
+    void boldDaysAreAskedOnlyWhenTheDaysChange()
+    {
+        auto c = makeCalendar();
+        BoldRecorder bold;
+        bold.bold = {QDate(2002, 5, 3), QDate(2002, 6, 1)};
+        c->setDayBoldHandler(bold.handler());
+        QCOMPARE(bold.calls, 1);
+        QVERIFY(bold.wellFormed);
+        QCOMPARE(bold.first, QDate(2002, 4, 28));
+        QCOMPARE(bold.first.dayOfWeek(), Qt::Sunday);
+        QVERIFY(c->isDayBold(QDate(2002, 5, 3)));
+        QVERIFY(c->isDayBold(QDate(2002, 6, 1))); // a trailing day
+        QVERIFY(!c->isDayBold(QDate(2002, 5, 4)));
+
+        // The bold face reaches the screen, and painting does not ask again.
+        const QRect cell = c->dayRect(QDate(2002, 5, 3));
+        const QImage boldCell = c->grab(cell).toImage();
+        QCOMPARE(bold.calls, 1);
+        bold.bold.clear();
+        c->refreshDayBold();
+        QCOMPARE(bold.calls, 2);
+        QVERIFY(c->grab(cell).toImage() != boldCell);
+
+        c->setValue(QDate(2002, 5, 20));
+        QCOMPARE(bold.calls, 2);
+        c->setValue(QDate(2002, 7, 1));
+        QCOMPARE(bold.calls, 3);
+        QCOMPARE(bold.first, QDate(2002, 6, 30));
+    }
+
+    void startOfWeek()
+    {
+        auto c = makeCalendar();
+        BoldRecorder bold;
+        c->setDayBoldHandler(bold.handler());
+        QCOMPARE(c->startOfWeek(), 1);
+        QVERIFY(c->setStartOfWeek(2));
+        QCOMPARE(bold.first, QDate(2002, 4, 29));
+        QCOMPARE(bold.first.dayOfWeek(), Qt::Monday);
+        QCOMPARE(c->dayRect(QDate(2002, 5, 6)).left(), c->dayRect(bold.first).left());
+        QVERIFY(c->setStartOfWeek(7));
+        QCOMPARE(c->firstDisplayedDate().dayOfWeek(), Qt::Saturday);
+        QVERIFY(!c->setStartOfWeek(0));
+        QVERIFY(!c->setStartOfWeek(8));
+        QCOMPARE(c->startOfWeek(), 7);
+        // A month starting in the first column still shows a week before it.
+        c->setStartOfWeek(1);
+        c->setValue(QDate(2002, 9, 10));
+        QCOMPARE(c->firstDisplayedDate(), QDate(2002, 8, 25));
+    }
+
+    void coloursReadBackAndAreDrawn()
+    {
+        using R = MonthCalendar::ColourRole;
+        auto c = makeCalendar();
+        c->setColour(R::DayText, ColourValue::system(8));
+        QCOMPARE(c->colour(R::DayText).raw(), ColourValue::system(8).raw());
+
+        const QColor titleBack(0, 0, 160), titleText(255, 255, 0), dayBack(230, 255, 230), dayText(0, 100, 0),
+            trailing(255, 0, 0);
+        const QList<std::pair<R, QColor>> roles = {{R::TitleBackground, titleBack}, {R::TitleText, titleText},
+            {R::DayBackground, dayBack}, {R::DayText, dayText}, {R::TrailingText, trailing}};
+        for (const auto& [role, colour] : roles)
+            c->setColour(role, ColourValue::fromQColor(colour));
+        for (const auto& [role, colour] : roles)
+            QCOMPARE(c->colour(role).raw(), ColourValue::fromQColor(colour).raw());
+        QImage image = c->grab().toImage();
+
+        QVERIFY(countNear(image, QRect(0, 0, c->width(), c->nextArrowRect().bottom()), titleBack, 0) > c->width() * 3);
+        QVERIFY(countNear(image, c->nextArrowRect(), titleText, 0) > 0);
+        QVERIFY(countNear(image, c->previousArrowRect(), titleText, 0) > 0);
+        const int weekdaysTop = c->nextArrowRect().bottom() + 2;
+        const QRect weekdays(0, weekdaysTop, c->width(), c->dayRect(c->firstDisplayedDate()).top() - weekdaysTop);
+        QVERIFY(countNear(image, weekdays, dayText, 40) > 0);
+        const QRect may20 = c->dayRect(QDate(2002, 5, 20));
+        QVERIFY(countNear(image, may20, dayBack, 0) > may20.width() * may20.height() / 2);
+        QVERIFY(countNear(image, may20, dayText, 40) > 0);
+        QCOMPARE(countNear(image, may20, trailing, 80), 0);
+        const QRect apr29 = c->dayRect(QDate(2002, 4, 29));
+        QVERIFY(countNear(image, apr29, trailing, 80) > 0);
+        QCOMPARE(countNear(image, apr29, dayText, 40), 0);
+
+        const QRect selected = c->dayRect(c->value());
+        const int area = selected.width() * selected.height();
+        const QColor highlight = c->palette().color(QPalette::Highlight);
+        QVERIFY(countNear(image, selected, highlight, 0) > area / 2);
+        // The selection stays visible on a day background in the highlight colour.
+        c->setColour(R::DayBackground, ColourValue::fromQColor(highlight));
+        image = c->grab().toImage();
+        QVERIFY(area - countNear(image, selected, highlight, 0) > area / 2);
+    }
+
+    void anySizeIsSafe()
+    {
+        auto c = makeCalendar();
+        for (const QSize size : {QSize(0, 0), QSize(1, 1), QSize(9, 6), QSize(40, 25), QSize(80, 60), QSize(600, 500)}) {
+            c->resize(size);
+            c->grab();
+            // Even too small for the font, every day keeps a cell on the widget.
+            const bool roomy = size.height() >= 12 && size.width() >= 7;
+            for (int k = 0; k < MonthCalendar::DisplayedDays; ++k) {
+                const QRect r = c->dayRect(c->firstDisplayedDate().addDays(k));
+                QVERIFY2(roomy ? !r.isEmpty() && c->rect().contains(r) : r.isEmpty() || c->rect().contains(r),
+                    qPrintable(QStringLiteral("%1x%2 day %3").arg(size.width()).arg(size.height()).arg(k)));
+            }
+            for (int y = 0; y < size.height(); y += std::max(1, size.height() / 7))
+                for (int x = 0; x < size.width(); x += std::max(1, size.width() / 7))
+                    press(*c, QPoint(x, y));
+            QVERIFY(c->value() >= kMin && c->value() <= kMax);
+        }
+    }
+};
+
+QTEST_MAIN(TestMonthCalendar)
+#include "test_month_calendar.moc"
