@@ -61,7 +61,7 @@ FrmSplash::FrmSplash()
     version->setAlignment(Qt::AlignRight);
 }
 
-int FrmSplash::Form_Load()
+Form1* FrmSplash::Form_Load()
 {
     auto* splash = new FrmSplash;
     if (QScreen* screen = QGuiApplication::primaryScreen())
@@ -83,10 +83,8 @@ int FrmSplash::Form_Load()
     if (!loaded) {
         delete form1;
         MessageBox::critical(nullptr, message);
-        return 1;
+        return nullptr;
     }
     form1->show();
-    const int code = QApplication::exec();
-    delete form1;
-    return code;
+    return form1;
 }

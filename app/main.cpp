@@ -1,7 +1,10 @@
 #include "app/FrmSplash.h"
+#include "main_window/Form1.h"
 #include "platform/Fonts.h"
+#include "platform/ShutdownSignals.h"
 
 #include <QApplication>
+#include <QSessionManager>
 
 int main(int argc, char* argv[])
 {
@@ -10,5 +13,13 @@ int main(int argc, char* argv[])
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setStyle(QStringLiteral("Fusion"));
     Fonts::installSubstitutions();
-    return FrmSplash::Form_Load();
+    Form1* form1 = FrmSplash::Form_Load();
+    if (!form1)
+        return 1;
+    // A logout or a kill closes the window the orderly way, saving the page.
+    ShutdownSignals::install([form1] { form1->close(); });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, form1, [form1](QSessionManager&) { form1->commitData(); });
+    const int code = QApplication::exec();
+    delete form1;
+    return code;
 }

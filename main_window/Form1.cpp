@@ -264,6 +264,17 @@ void Form1::closeEvent(QCloseEvent* event)
     QCoreApplication::quit();
 }
 
+bool Form1::commitData()
+{
+    if (!Data1->isOpen() || m_tag != QLatin1String("1"))
+        return true;
+    StoreDayColours();
+    QString settingsError;
+    const bool settingsSaved = SaveColourScheme(*this, &settingsError);
+    workbook::Error error;
+    return Data1->writePending(&error) && settingsSaved;
+}
+
 bool Form1::Form_Unload()
 {
     // The colours on screen are part of the page: keep a choice made just before closing.

@@ -42,6 +42,10 @@ public:
     FrmAbout* openColourSettings() const;
     Form2* weatherPicker() const;
 
+    // Saves the page on screen and the colour scheme without closing (the
+    // desktop session is about to end). False if something could not be saved.
+    bool commitData();
+
     void StoreDayColours();
     void ShowDayColours();
 
