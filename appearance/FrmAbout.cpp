@@ -5,6 +5,7 @@
 #include "platform/ColourChooser.h"
 #include "platform/ColourSwatch.h"
 #include "platform/FaceButton.h"
+#include "platform/Fonts.h"
 #include "platform/Twips.h"
 
 #include <QLabel>
@@ -37,6 +38,9 @@ FrmAbout::FrmAbout(Form1* form1)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowIcon(QIcon(QStringLiteral(":/window.ico")));
     setFixedSize(Twips::size(6015, 4215));
+    // The captions were laid out for a 9-point proportional Japanese face;
+    // wider default faces would cut them off.
+    setFont(Fonts::font(Fonts::Gothic, 9));
     QPalette p = palette();
     p.setColor(QPalette::Window, DialogBack.resolve(p));
     setPalette(p);
