@@ -230,17 +230,27 @@ void Form1::Label6_Click()
 
 void Form1::StoreDayColours()
 {
-    Text6->setText(Text1->foreColour().toText());
-    for (int k = 0; k < 7; ++k)
-        Text7_13[k]->setText(Text3[k]->foreColour().toText());
-    Text14->setText(Text5->foreColour().toText());
+    // The nine colour fields with the box whose colour each keeps.
+    const std::array<std::pair<HiddenField*, EntryBox*>, 9> fields{{
+        {Text6, Text1}, {Text7_13[0], Text3[0]}, {Text7_13[1], Text3[1]}, {Text7_13[2], Text3[2]},
+        {Text7_13[3], Text3[3]}, {Text7_13[4], Text3[4]}, {Text7_13[5], Text3[5]}, {Text7_13[6], Text3[6]},
+        {Text14, Text5}}};
+    for (size_t i = 0; i < fields.size(); ++i) {
+        const ColourValue colour = fields[i].second->foreColour();
+        if (m_unreadColours[i] == colour)
+            continue;
+        fields[i].first->setText(colour.toText());
+    }
 }
 
 void Form1::ShowDayColours()
 {
     // A field that does not hold a colour number leaves the box's colour as it is.
-    const auto apply = [](HiddenField* field, std::initializer_list<EntryBox*> boxes) {
-        if (const auto colour = ColourValue::fromText(field->text())) {
+    size_t field = 0;
+    const auto apply = [&](HiddenField* source, std::initializer_list<EntryBox*> boxes) {
+        const auto colour = ColourValue::fromText(source->text());
+        m_unreadColours[field++] = colour ? std::nullopt : std::optional((*boxes.begin())->foreColour());
+        if (colour) {
             for (EntryBox* box : boxes)
                 box->setForeColour(*colour);
         }

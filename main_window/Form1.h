@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <array>
+#include <optional>
 
 class CaptionLabel;
 class DataControl;
@@ -105,4 +106,8 @@ private:
     QPointer<FrmAbout> m_about;
     QPointer<Form2> m_weather;
     workbook::Error m_saveError;   // the last failed write of a navigation, shown once
+    // Colour fields of the day on screen that held no colour number, with the
+    // colour their box kept: such a field is left as it is in the file until
+    // the user chooses a colour for that box.
+    std::array<std::optional<ColourValue>, 9> m_unreadColours{};
 };

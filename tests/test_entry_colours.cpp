@@ -158,9 +158,18 @@ void TestEntryColours::unreadableColourFieldKeepsTheBoxColour()
     QCOMPARE(form->Data1->currentRecord(), 41);
     QCOMPARE(form->Text3[0]->foreColour(), Red);     // the good field applies
     QCOMPARE(form->Text3[1]->foreColour(), Text);    // the bad ones leave the colour as it was
-    // Leaving the day rewrites its colour fields from the boxes, so the day mends itself.
+    // Leaving the day keeps the unreadable fields as they are in the file...
     diary.clickDate(QDate(2002, 5, 12));
-    QCOMPARE(diary.fileField(41, QStringLiteral("時間色2")), QString::number(Text.raw()));
+    QCOMPARE(diary.fileField(41, QStringLiteral("時間色2")), QStringLiteral("みどり"));
+    QCOMPARE(diary.fileField(41, QStringLiteral("予定色")), QString());
+    QCOMPARE(diary.fileField(41, QStringLiteral("時間色1")), QStringLiteral("255"));
+    // ...until the user chooses a colour for that box.
+    diary.clickDate(QDate(2002, 5, 11));
+    ColourChooser::setNextAnswerForTesting(Blue);
+    QTest::mouseClick(form->Label3[1], Qt::LeftButton);
+    diary.clickDate(QDate(2002, 5, 12));
+    QCOMPARE(diary.fileField(41, QStringLiteral("時間色2")), QStringLiteral("16711680"));
+    QCOMPARE(diary.fileField(41, QStringLiteral("感想色")), QStringLiteral("99999999999"));
 }
 
 void TestEntryColours::weatherPictureFollowsTheDay()
