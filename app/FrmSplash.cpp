@@ -20,9 +20,7 @@ QLabel* textLabel(QWidget* parent, const char* name, const QString& text, QPoint
     auto* label = new QLabel(text, parent);
     label->setObjectName(QLatin1String(name));
     label->setFont(font);
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, colour.resolve(p));
-    label->setPalette(p);
+    setWidgetColour(label, QPalette::WindowText, colour);
     label->move(Twips::point(twipsTopLeft.x(), twipsTopLeft.y()));
     label->adjustSize();   // the labels size themselves to their text
     return label;
@@ -41,9 +39,7 @@ FrmSplash::FrmSplash()
     auto* frame = new QWidget(this);
     frame->setObjectName(QStringLiteral("Frame1"));
     frame->setGeometry(Twips::rect(0, -120, 5760, 2715));
-    QPalette p = frame->palette();
-    p.setColor(QPalette::Window, ColourValue(0x00E1D7A2).resolve(p));
-    frame->setPalette(p);
+    setWidgetColour(frame, QPalette::Window, ColourValue(0x00E1D7A2));
     frame->setAutoFillBackground(true);
 
     auto* logo = new QLabel(frame);

@@ -41,9 +41,7 @@ FrmAbout::FrmAbout(Form1* form1)
     // The captions were laid out for a 9-point proportional Japanese face;
     // wider default faces would cut them off.
     setFont(Fonts::font(Fonts::Gothic, 9));
-    QPalette p = palette();
-    p.setColor(QPalette::Window, DialogBack.resolve(p));
-    setPalette(p);
+    setWidgetColour(this, QPalette::Window, DialogBack);
     setAutoFillBackground(true);
     createControls();
     Form_Load();

@@ -88,9 +88,7 @@ QList<CaptionLabel*> Form1::captionLabels() const
 void Form1::setBackColour(ColourValue colour)
 {
     m_backColour = colour;
-    QPalette p = palette();
-    p.setColor(QPalette::Window, colour.resolve(QApplication::palette()));
-    setPalette(p);
+    setWidgetColour(this, QPalette::Window, colour);
     setAutoFillBackground(true);
 }
 

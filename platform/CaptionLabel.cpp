@@ -23,11 +23,7 @@ void CaptionLabel::setForeColour(ColourValue colour)
 
 void CaptionLabel::applyForeColour()
 {
-    QPalette p = palette();
-    const QColor c = m_fore.resolve(QApplication::palette());
-    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-        p.setColor(group, QPalette::WindowText, c);
-    setPalette(p);
+    setWidgetColour(this, QPalette::WindowText, m_fore);
 }
 
 void CaptionLabel::mouseReleaseEvent(QMouseEvent* event)

@@ -35,11 +35,7 @@ void EntryBox::setForeColour(ColourValue colour)
 
 void EntryBox::applyForeColour()
 {
-    QPalette p = palette();
-    const QColor c = m_fore.resolve(QApplication::palette());
-    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-        p.setColor(group, QPalette::Text, c);
-    setPalette(p);
+    setWidgetColour(this, QPalette::Text, m_fore);
 }
 
 void EntryBox::focusInEvent(QFocusEvent* event)

@@ -6,7 +6,5 @@ FaceButton::FaceButton(const QString& text, ColourValue face, QWidget* parent)
 {
     setAttribute(Qt::WA_InputMethodEnabled, false);
     setAutoDefault(false);
-    QPalette p = palette();
-    p.setColor(QPalette::Button, face.resolve(p));
-    setPalette(p);
+    setWidgetColour(this, QPalette::Button, face);
 }

@@ -36,9 +36,7 @@ Form2::Form2(Form1* form1)
     setWindowTitle(QStringLiteral("天気"));
     setWindowIcon(QIcon(QStringLiteral(":/window.ico")));
     setFixedSize(Twips::size(5430, 2370));
-    QPalette p = palette();
-    p.setColor(QPalette::Window, ColourValue(0x00FDE8C4).resolve(p));
-    setPalette(p);
+    setWidgetColour(this, QPalette::Window, ColourValue(0x00FDE8C4));
     setAutoFillBackground(true);
 
     auto* label = new CaptionLabel(QStringLiteral("天気マークを選んでください"), this);
