@@ -3,25 +3,16 @@
 #pragma once
 
 #include "appearance/ColourScheme.h"
+#include "appearance/SettingsFormat.h"
 
-#include <QByteArray>
 #include <QString>
 
-#include <optional>
 
 class Form1;
 
 namespace SettingsFile {
 
 QString path();
-
-// Values end at a comma or a line end; spaces before and after a value and
-// blank lines are skipped. Anything short of six 32-bit integers is refused.
-std::optional<ColourScheme> parse(const QByteArray& bytes);
-QByteArray format(const ColourScheme& scheme);
-
-// Reads at most this much: a good file is under a hundred bytes.
-inline constexpr qint64 MaxBytes = 64 * 1024;
 
 } // namespace SettingsFile
 
