@@ -34,6 +34,12 @@ struct Error {
 inline constexpr int MaxCellChars = 32767;
 
 // A worksheet read as a table: row 0 of the sheet is the header, records follow.
+// Cells read as text: numbers holding whole values as plain integers ("255",
+// "-2147483640"), other numbers in the shortest form that reads back to the same
+// value ("0.1"), booleans as "TRUE"/"FALSE", error values as "#DIV/0!", "#N/A", ...
+// (unknown error codes as empty text), formulas as their last calculated result.
+// Records run to the last row holding some text; each record's list ends at its
+// last non-empty cell, so trailing empty fields are simply absent.
 class RecordTable {
 public:
     QStringList columnNames;          // texts of the header row, by sheet column (empty where no cell)
@@ -41,11 +47,16 @@ public:
 
     int columnIndex(const QString& name) const { return columnNames.indexOf(name); }
     int recordCount() const { return int(records.size()); }
-    // Text of one field; an empty cell, or a column beyond the row's last cell, is empty text.
+    // Text of one field; an empty cell, or a column beyond the row's last cell, is
+    // empty text. Record -1 is the header row.
     QString field(int record, int column) const;
 };
 
-// One field to write: record and column are as in RecordTable (record 0 is sheet row 1).
+// One field to write: record and column are as in RecordTable (record 0 is sheet
+// row 1); record -1 is the header row (sheet row 0), so a new workbook is
+// createEmpty() plus one writeFields() holding the header names and the records.
+// Text is stored with line breaks as LF. Empty text empties the cell (a cell with
+// a format of its own stays as a blank cell keeping that format).
 struct FieldWrite {
     int record = 0;
     int column = 0;
@@ -62,7 +73,8 @@ public:
     // Reads the whole file. Returns null and fills error when it cannot be used.
     static std::unique_ptr<Workbook> open(const QString& path, Error* error);
 
-    // Writes a new workbook holding one empty worksheet with this name.
+    // Writes a new workbook holding one empty worksheet with this name, replacing
+    // any file at the path. WriteFailed also for a name Excel would not accept.
     static bool createEmpty(const QString& path, const QString& sheetName, Error* error);
 
     QString path() const;
@@ -75,6 +87,10 @@ public:
     // file survives. When the file changed on disk since it was read, it is read
     // again first and only these fields are applied to it. On failure the file on
     // disk is unchanged and nothing is considered written.
+    // Errors: FieldTooLong (nothing written) for a text over MaxCellChars,
+    // WriteFailed with the system's reason, NoSheet, or the kind open() would give
+    // when the file on disk was replaced by something unreadable. A file that has
+    // vanished is written anew from what was read.
     bool writeFields(const QString& sheetName, const QList<FieldWrite>& writes, Error* error);
 
 private:

@@ -1,0 +1,93 @@
+// The shared string table (SST) and strings that run on over CONTINUE records.
+#pragma once
+
+#include "platform/workbook/Bytes.h"
+
+#include <QString>
+
+#include <vector>
+
+namespace workbook::detail {
+
+// The data of a record followed by its CONTINUE records, read as one flow.
+// Character data split at a record boundary resumes with an option byte that
+// gives the encoding of the rest; everything else continues byte for byte.
+class ContinuedReader {
+public:
+    struct Segment {
+        const char* data;
+        quint32 size;
+    };
+    explicit ContinuedReader(std::vector<Segment> segments);
+
+    qint64 remaining() const { return m_remaining; }
+    // The next n bytes when they lie within the current segment, else null.
+    const char* peek(quint32 n) const
+    {
+        return m_index < m_segments.size() && m_segments[m_index].size - m_offset >= n
+                   ? m_segments[m_index].data + m_offset
+                   : nullptr;
+    }
+    void advance(quint32 n)
+    {
+        m_offset += n;
+        m_remaining -= n;
+    }
+    bool atEnd() const { return m_remaining == 0; }
+    // Raw bytes, crossing segment ends without option bytes.
+    bool read(char* out, quint32 count);
+    bool skip(quint32 count, QByteArray* keep = nullptr);
+    bool readU8(quint8* v);
+    bool readU16(quint16* v);
+    bool readU32(quint32* v);
+    // cch characters, 8-bit (Latin-1) or UTF-16 as highByte says, switching
+    // encoding where a new segment starts.
+    bool readChars(quint32 cch, bool highByte, QString* out);
+    // An XLUnicodeString with a 16-bit length.
+    bool readUnicodeString(QString* out);
+
+private:
+    bool nextSegment();
+
+    std::vector<Segment> m_segments;
+    size_t m_index = 0;
+    quint32 m_offset = 0;
+    qint64 m_remaining = 0;
+};
+
+struct SstString {
+    QString text;
+    quint32 extraPos = 0;   // rich-text runs, then phonetic block, in SharedStrings::extras
+    quint16 runCount = 0;
+    quint32 extLength = 0;
+    bool hasExt = false;
+    bool hasRuns() const { return runCount > 0; }
+    bool plain() const { return runCount == 0 && !hasExt; }
+};
+
+struct SharedStrings {
+    std::vector<SstString> strings;
+    QByteArray extras;
+
+    // Reads the table from an SST record's data and its CONTINUE records.
+    // Stops cleanly where the data ends between two strings, even if fewer
+    // strings were declared; a string cut in its middle is an error.
+    static bool parse(ContinuedReader& reader, SharedStrings* table, QString* problem);
+};
+
+// One string to write: its text and, for strings carried over, their runs and
+// phonetic data exactly as read.
+struct SstOut {
+    const QString* text;
+    const char* runs = nullptr;
+    quint16 runCount = 0;
+    const char* ext = nullptr;
+    quint32 extLength = 0;
+    bool hasExt = false;
+};
+
+// Appends SST (with CONTINUE records as needed) and EXTSST to the stream being
+// built in out, which starts at stream position 0.
+void writeSst(Buffer& out, const std::vector<SstOut>& strings, quint32 totalRefs);
+
+} // namespace workbook::detail

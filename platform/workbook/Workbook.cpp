@@ -1,0 +1,322 @@
+#include "platform/workbook/Workbook.h"
+
+#include "platform/workbook/BiffBook.h"
+#include "platform/workbook/CompoundFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+namespace workbook {
+
+using namespace detail;
+
+namespace {
+
+// A workbook as read: the compound file's tree and the parsed workbook stream.
+struct Model {
+    QByteArray file; // the workbook stream may refer into these bytes: they go last
+    CompoundEntry root;
+    QByteArray streamName;
+    BiffBook book;
+};
+
+bool readWholeFile(const QString& path, QByteArray* bytes, Error* error)
+{
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        *error = {ErrorKind::Missing, QStringLiteral("no file at %1").arg(path)};
+        return false;
+    }
+    if (info.isDir()) {
+        *error = {ErrorKind::Unreadable, QStringLiteral("%1 is a folder").arg(path)};
+        return false;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = {ErrorKind::Unreadable, file.errorString()};
+        return false;
+    }
+    // Read into a buffer of the file's size; transparent huge pages, where the
+    // system offers them, spare the thousands of page faults of a large file.
+    const qint64 expected = file.size();
+    QByteArray data(qsizetype(expected), Qt::Uninitialized);
+    constexpr quintptr HugePage = 2 * 1024 * 1024;
+    if (expected >= qint64(4 * HugePage)) {
+        const quintptr start = (quintptr(data.data()) + HugePage - 1) & ~(HugePage - 1);
+        const quintptr end = (quintptr(data.data()) + quintptr(expected)) & ~(HugePage - 1);
+        if (end > start)
+            ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+    }
+    qint64 done = 0;
+    while (done < expected) {
+        const qint64 n = file.read(data.data() + done, expected - done);
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    if (file.error() != QFileDevice::NoError) {
+        *error = {ErrorKind::Unreadable, file.errorString()};
+        return false;
+    }
+    data.truncate(qsizetype(done));
+    // A file that grew while being read is taken whole.
+    const QByteArray rest = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        *error = {ErrorKind::Unreadable, file.errorString()};
+        return false;
+    }
+    *bytes = rest.isEmpty() ? std::move(data) : data + rest;
+    return true;
+}
+
+QString describeForeign(const QByteArray& bytes)
+{
+    if (bytes.isEmpty())
+        return QStringLiteral("the file is empty");
+    if (bytes.startsWith("PK\x03\x04"))
+        return QStringLiteral("a zip archive (an .xlsx or .ods file?), not an Excel 97-2003 workbook");
+    const QByteArray start = bytes.left(512).trimmed().toLower();
+    if (start.startsWith('<') || start.startsWith("\xEF\xBB\xBF"))
+        return QStringLiteral("a text, HTML or XML file, not an Excel 97-2003 workbook");
+    return QStringLiteral("not an Excel 97-2003 workbook");
+}
+
+std::shared_ptr<Model> loadModel(const QByteArray& file, Error* error)
+{
+    if (!looksLikeCompoundFile(file)) {
+        // Excel 2.x-4.0 wrote the BIFF stream as the file itself.
+        if (file.size() >= 8) {
+            const quint16 type = u16(file.constData());
+            const quint16 size = u16(file.constData() + 2);
+            if ((type == 0x0009 || type == 0x0209 || type == 0x0409 || type == 0x0809) && size >= 4 && size <= 20) {
+                *error = {ErrorKind::OldFormat, QStringLiteral("an Excel 2.x-4.0 workbook")};
+                return nullptr;
+            }
+        }
+        *error = {ErrorKind::NotWorkbook, describeForeign(file)};
+        return nullptr;
+    }
+    auto model = std::make_shared<Model>();
+    model->file = file;
+    if (!readCompoundFile(model->file, &model->root, error, QStringLiteral("Workbook")))
+        return nullptr;
+    const CompoundEntry* stream = model->root.findStream("Workbook");
+    if (!stream) {
+        if (model->root.findStream("Book"))
+            *error = {ErrorKind::OldFormat, QStringLiteral("an Excel 5.0/95 workbook (BIFF5)")};
+        else if (model->root.findEntry("EncryptedPackage") || model->root.findEntry("EncryptionInfo"))
+            *error = {ErrorKind::Encrypted, QStringLiteral("a password-protected Office document")};
+        else
+            *error = {ErrorKind::NotWorkbook, QStringLiteral("a compound file without a workbook stream")};
+        return nullptr;
+    }
+    model->streamName = stream->name;
+    if (!BiffBook::parse(stream->data, &model->book, error))
+        return nullptr;
+    return model;
+}
+
+bool writeFailed(Error* error, const QString& why)
+{
+    *error = {ErrorKind::WriteFailed, why};
+    return false;
+}
+
+// Writes beside the file, flushes to disk and renames over it, then flushes
+// the folder so that the rename itself survives a power loss. At any instant
+// the path holds either the old or the new workbook, whole.
+bool saveAtomically(const QString& path, const QByteArray& bytes, Error* error)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return writeFailed(error, file.errorString());
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        return writeFailed(error, why);
+    }
+    if (::fsync(file.handle()) != 0) {
+        const QString why = QString::fromLocal8Bit(std::strerror(errno));
+        file.cancelWriting();
+        return writeFailed(error, why);
+    }
+    if (!file.commit())
+        return writeFailed(error, file.errorString());
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+    return true;
+}
+
+const SheetInfo* findWorksheet(const BiffBook& book, const QString& name, Error* error)
+{
+    const SheetInfo* sheet = book.findSheet(name);
+    if (!sheet)
+        *error = {ErrorKind::NoSheet, QStringLiteral("no sheet named \"%1\"").arg(name)};
+    else if (!book.isWorksheet(*sheet))
+        *error = {ErrorKind::NoSheet, QStringLiteral("\"%1\" is a chart or macro sheet, not a worksheet").arg(name)};
+    else
+        return sheet;
+    return nullptr;
+}
+
+bool validSheetName(const QString& name)
+{
+    static const QString forbidden = QStringLiteral("[]:*?/\\");
+    if (name.isEmpty() || name.size() > 31 || name.startsWith(u'\'') || name.endsWith(u'\''))
+        return false;
+    return std::none_of(name.cbegin(), name.cend(), [](QChar c) { return forbidden.contains(c); });
+}
+
+} // namespace
+
+QString RecordTable::field(int record, int column) const
+{
+    if (record == -1)
+        return columnNames.value(column);
+    if (record < 0 || record >= records.size())
+        return QString();
+    return records[record].value(column);
+}
+
+struct Workbook::Private {
+    QString path;
+    QByteArray fileBytes; // the file exactly as last read or written
+    std::shared_ptr<const Model> model;
+};
+
+Workbook::Workbook() : d(new Private) {}
+Workbook::~Workbook() = default;
+
+std::unique_ptr<Workbook> Workbook::open(const QString& path, Error* error)
+{
+    Error local;
+    Error* e = error ? error : &local;
+    *e = Error();
+    QByteArray bytes;
+    if (!readWholeFile(path, &bytes, e))
+        return nullptr;
+    std::shared_ptr<Model> model = loadModel(bytes, e);
+    if (!model)
+        return nullptr;
+    std::unique_ptr<Workbook> book(new Workbook);
+    book->d->path = path;
+    book->d->fileBytes = bytes;
+    book->d->model = std::move(model);
+    return book;
+}
+
+bool Workbook::createEmpty(const QString& path, const QString& sheetName, Error* error)
+{
+    Error local;
+    Error* e = error ? error : &local;
+    *e = Error();
+    if (!validSheetName(sheetName))
+        return writeFailed(e, QStringLiteral("\"%1\" cannot name a worksheet").arg(sheetName));
+    // Built raw, then passed once through the writer so the sheet gets its INDEX.
+    BiffBook raw;
+    QByteArray stream;
+    if (!BiffBook::parse(BiffBook::newWorkbookStream(sheetName), &raw, e)
+        || !raw.write(raw.sheets.front(), {}, &stream, e))
+        return false;
+    CompoundEntry root;
+    root.isStorage = true;
+    root.classId = excelClassId();
+    CompoundEntry workbookStream;
+    workbookStream.name = "Workbook";
+    workbookStream.data = stream;
+    root.children.push_back(workbookStream);
+    QByteArray file;
+    if (!writeCompoundFile(root, &file, e))
+        return false;
+    return saveAtomically(path, file, e);
+}
+
+QString Workbook::path() const
+{
+    return d->path;
+}
+
+QStringList Workbook::sheetNames() const
+{
+    return d->model->book.sheetNames();
+}
+
+bool Workbook::readTable(const QString& sheetName, RecordTable* table, Error* error) const
+{
+    Error local;
+    Error* e = error ? error : &local;
+    *e = Error();
+    const SheetInfo* sheet = findWorksheet(d->model->book, sheetName, e);
+    if (!sheet)
+        return false;
+    RecordTable result;
+    if (!d->model->book.readTable(*sheet, &result, e))
+        return false;
+    *table = std::move(result);
+    return true;
+}
+
+bool Workbook::writeFields(const QString& sheetName, const QList<FieldWrite>& writes, Error* error)
+{
+    Error local;
+    Error* e = error ? error : &local;
+    *e = Error();
+    std::vector<CellWrite> cellWrites;
+    if (!prepareWrites(writes, &cellWrites, e))
+        return false;
+    if (cellWrites.empty())
+        return true;
+
+    std::shared_ptr<const Model> base = d->model;
+    QByteArray onDisk;
+    Error readError;
+    if (readWholeFile(d->path, &onDisk, &readError)) {
+        if (onDisk != d->fileBytes) {
+            // Another program saved the workbook since: apply the writes to its
+            // version so that its changes elsewhere survive.
+            std::shared_ptr<Model> current = loadModel(onDisk, e);
+            if (!current)
+                return false;
+            base = std::move(current);
+        }
+    } else if (readError.kind != ErrorKind::Missing) {
+        *e = readError;
+        return false;
+    }
+    // A workbook that vanished since it was read is written anew from the model
+    // in memory, so that nothing the user had is lost.
+
+    const SheetInfo* sheet = findWorksheet(base->book, sheetName, e);
+    if (!sheet)
+        return false;
+    QByteArray stream;
+    if (!base->book.write(*sheet, cellWrites, &stream, e))
+        return false;
+    CompoundEntry root = base->root;
+    root.findStream(base->streamName)->data = stream;
+    QByteArray file;
+    if (!writeCompoundFile(root, &file, e))
+        return false;
+    // The new file must read back before it may replace the old one.
+    std::shared_ptr<Model> written = loadModel(file, e);
+    if (!written)
+        return writeFailed(e, QStringLiteral("the new workbook does not read back: ") + e->detail);
+    if (!saveAtomically(d->path, file, e))
+        return false;
+    d->fileBytes = file;
+    d->model = std::move(written);
+    return true;
+}
+
+} // namespace workbook
