@@ -149,6 +149,8 @@ def write_fods(path):
                 if index == 0:
                     cells.append(fods_cell(None, formula="of:=LEN([.D2])", cached=6))
                 elif index == 1:
+                    # LibreOffice 7.4 stores 0 as this text formula's cached
+                    # result in .xls; Gnumeric stores the text.
                     cells.append(fods_cell(None, formula='of:=CONCATENATE("合計";"!")',
                                            cached="合計!"))
                 elif index == 2:
