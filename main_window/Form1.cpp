@@ -125,7 +125,7 @@ void Form1::Form_Activate()
     LoadColourScheme(*this);
     m_tag = QStringLiteral("1");
     Text1->setFocus(Qt::OtherFocusReason);
-    reportSaveFailure();
+    reportSaveOutcome();
 }
 
 void Form1::goToDay(const QDate& date)
@@ -135,8 +135,11 @@ void Form1::goToDay(const QDate& date)
     Data1->move(n - 1);
 }
 
-void Form1::reportSaveFailure()
+void Form1::reportSaveOutcome()
 {
+    const QString note = DiaryStore::saveNoteMessage(Data1->databaseName(), Data1->takeSaveNote());
+    if (!note.isEmpty())
+        MessageBox::information(this, note);
     if (!m_saveError)
         return;
     const workbook::Error error = std::exchange(m_saveError, {});
@@ -147,7 +150,7 @@ void Form1::MonthView1_DateClick(const QDate&)
 {
     goToDay(MonthView1->value());
     ShowDayColours();
-    reportSaveFailure();
+    reportSaveOutcome();
 }
 
 void Form1::MonthView1_MouseDown()
@@ -304,5 +307,8 @@ bool Form1::Form_Unload()
         if (choice == 2)
             break;
     }
+    const QString note = DiaryStore::saveNoteMessage(Data1->databaseName(), Data1->takeSaveNote());
+    if (!note.isEmpty())
+        MessageBox::information(this, note);
     return true;
 }

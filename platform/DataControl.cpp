@@ -87,6 +87,8 @@ bool DataControl::writePending(workbook::Error* error)
     }
     if (!m_book->writeFields(m_sheet, writes, error))
         return false;
+    if (m_book->lastSaveNote() != workbook::SaveNote::None)
+        m_saveNote = m_book->lastSaveNote();
     m_pending.clear();
     return true;
 }

@@ -48,6 +48,9 @@ public:
     // pending field. True when nothing is left unwritten.
     bool writePending(workbook::Error* error);
     bool hasPendingEdits() const { return !m_pending.isEmpty(); }
+    // What the last write found on disk (another program's changes kept, or a
+    // vanished file written anew); reading it clears it.
+    workbook::SaveNote takeSaveNote() { return std::exchange(m_saveNote, workbook::SaveNote::None); }
 
     // Writes the pending edits; the caller decides what a failure means.
     bool close(workbook::Error* error);
@@ -70,4 +73,5 @@ private:
     // (record, column) -> text not yet in the file; m_table already holds it.
     QMap<QPair<int, int>, QString> m_pending;
     int m_current = 0;
+    workbook::SaveNote m_saveNote = workbook::SaveNote::None;
 };

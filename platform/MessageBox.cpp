@@ -46,6 +46,11 @@ QMessageBox::StandardButton warning(QWidget* parent, const QString& text, QMessa
     return show(QMessageBox::Warning, parent, text, buttons);
 }
 
+QMessageBox::StandardButton information(QWidget* parent, const QString& text)
+{
+    return show(QMessageBox::Information, parent, text, QMessageBox::Ok);
+}
+
 int choose(QWidget* parent, const QString& text, const QStringList& buttonTexts, int escapeIndex)
 {
     int answer = 0;

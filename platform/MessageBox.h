@@ -10,6 +10,7 @@ QMessageBox::StandardButton critical(QWidget* parent, const QString& text,
                                      QMessageBox::StandardButtons buttons = QMessageBox::Ok);
 QMessageBox::StandardButton warning(QWidget* parent, const QString& text,
                                     QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+QMessageBox::StandardButton information(QWidget* parent, const QString& text);
 // A question whose buttons carry our own texts; returns the index of the one pressed.
 int choose(QWidget* parent, const QString& text, const QStringList& buttonTexts, int escapeIndex);
 

@@ -131,17 +131,41 @@ QString openErrorMessage(const QString& path, const workbook::Error& error)
 QString saveErrorMessage(const QString& path, const workbook::Error& error)
 {
     QString why;
-    if (error.kind == ErrorKind::FieldTooLong) {
+    switch (error.kind) {
+    case ErrorKind::FieldTooLong:
         why = QStringLiteral("1 つの欄に書ける文字数（%1 文字）を超えた欄があります。文字を減らしてください。")
                   .arg(workbook::MaxCellChars);
-    } else {
+        break;
+    case ErrorKind::WriteFailed:
+    case ErrorKind::Unreadable:
         why = QStringLiteral("ファイルを書き込めません。フォルダーが読み取り専用か、ディスクがいっぱいかもしれません。");
+        break;
+    default:
+        // The file on disk was replaced by something else while the diary was open.
+        why = QStringLiteral("ほかのプログラムが、日記ファイルをこの日記では読めないファイルに置き換えたようです。"
+                             "上書きはしていません。もとの日記ファイルに戻してください。");
+        break;
     }
     if (!error.detail.isEmpty())
         why += QStringLiteral("\n（%1）").arg(error.detail);
     return QStringLiteral("日記ファイル「%1」に保存できませんでした。\n%2\n\n"
                           "入力した内容は消えていません。次に日付を選んだときと終了するときに、もう一度保存します。")
         .arg(path, why);
+}
+
+QString saveNoteMessage(const QString& path, workbook::SaveNote note)
+{
+    switch (note) {
+    case workbook::SaveNote::MergedOtherChanges:
+        return QStringLiteral("日記ファイル「%1」は、日記を開いたあとで、ほかのプログラムによって変更されていました。\n"
+                              "その変更はそのまま残して、書いた内容を保存しました。").arg(path);
+    case workbook::SaveNote::Recreated:
+        return QStringLiteral("日記ファイル「%1」が見つかりませんでした（移動または削除されたようです）。\n"
+                              "開いていた日記の内容から作り直して、書いた内容を保存しました。").arg(path);
+    case workbook::SaveNote::None:
+        break;
+    }
+    return QString();
 }
 
 } // namespace DiaryStore

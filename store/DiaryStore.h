@@ -26,5 +26,7 @@ QString problemWith(const workbook::RecordTable& table);
 
 QString openErrorMessage(const QString& path, const workbook::Error& error);
 QString saveErrorMessage(const QString& path, const workbook::Error& error);
+// What to tell the user after a save that found the file changed or gone; empty for none.
+QString saveNoteMessage(const QString& path, workbook::SaveNote note);
 
 } // namespace DiaryStore

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <functional>
 #include <unistd.h>
 
@@ -130,6 +131,9 @@ private slots:
     void refusesDamagedCellsWhenReading();
     void refusesUnreadablePaths();
     void survivesRandomDamage();
+    void pairsAFormulaOnlyWithTheStringRightAfterIt();
+    void reservesNoWideRecordForEveryLaterOne();
+    void keepsEachStreamOfTheWorkbookStreamsSize();
 };
 
 void TestWorkbookErrors::refusesWhatIsNoUsableWorkbook_data()
@@ -323,6 +327,103 @@ void TestWorkbookErrors::survivesRandomDamage()
             QVERIFY2(error.kind == ErrorKind::Damaged, qPrintable(error.detail));
     }
     QVERIFY(accepted > 100);
+}
+
+void TestWorkbookErrors::pairsAFormulaOnlyWithTheStringRightAfterIt()
+{
+    // A formula (A2) with a text result, a record of its own kind, then its STRING.
+    const QByteArray head = le16(1) + le16(0) + le16(15);
+    const QByteArray formula = record(rt::Formula, head + QByteArray(6, '\0') + le16(0xFFFF) + le16(0) + le32(0)
+                                                       + le16(3) + char(0x1E) + le16(1));
+    const QByteArray string = record(rt::String, le16(4) + char(0) + "text");
+    const QByteArray shared = record(rt::ShrFmla, QByteArray(10, '\0'));
+    const QList<std::pair<QByteArray, QString>> cases{
+        {formula + string, QStringLiteral("text")},
+        {formula + shared + string, QStringLiteral("text")},
+        // The writer moves only the formula's trailers with it: a STRING
+        // beyond another record would be read now and lost by the next save.
+        {formula + record(rt::DefColWidth, le16(8)) + string, QString()},
+        {formula + record(rt::Row, le16(1) + le16(0) + le16(1) + le16(255) + le32(0) + le32(0x000F0100)) + string,
+         QString()},
+    };
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("nikki.xls"));
+    for (const auto& [cells, text] : cases) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(workbookFile(stream(sst(le16(1) + char(0) + "a", 1), labelSst(0, 0, 0) + cells + labelSst(3, 0, 0))));
+        f.close();
+        Error error;
+        auto book = Workbook::open(path, &error);
+        QVERIFY2(book, qPrintable(error.detail));
+        RecordTable before;
+        QVERIFY(book->readTable(QStringLiteral("S"), &before, &error));
+        QCOMPARE(before.field(0, 0), text);
+        QVERIFY2(book->writeFields(QStringLiteral("S"), {{5, 1, QStringLiteral("x")}}, &error), qPrintable(error.detail));
+        RecordTable after;
+        QVERIFY(Workbook::open(path, &error)->readTable(QStringLiteral("S"), &after, &error));
+        QCOMPARE(after.field(0, 0), text);
+    }
+}
+
+void TestWorkbookErrors::reservesNoWideRecordForEveryLaterOne()
+{
+    // One record with 256 fields, then many with one: memory must follow the
+    // fields there are, not 256 for every record.
+    QByteArray cells = record(rt::MulRk, le16(1) + le16(0) + QByteArray(6 * 256, '\0') + le16(255));
+    for (int row = 2; row < 2000; ++row)
+        cells += record(rt::Rk, le16(quint16(row)) + le16(0) + le16(15) + le32(2 << 2 | 2));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("nikki.xls"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(workbookFile(stream({}, cells)));
+    f.close();
+    Error error;
+    auto book = Workbook::open(path, &error);
+    QVERIFY2(book, qPrintable(error.detail));
+    RecordTable t;
+    QVERIFY2(book->readTable(QStringLiteral("S"), &t, &error), qPrintable(error.detail));
+    QCOMPARE(t.recordCount(), 1999);
+    QCOMPARE(t.records[0].size(), 256);
+    qsizetype reserved = 0;
+    for (int r = 1; r < t.recordCount(); ++r) {
+        QCOMPARE(t.field(r, 0), QStringLiteral("2"));
+        reserved += t.records[r].capacity();
+    }
+    QVERIFY2(reserved < 256 + 64 * 1998, qPrintable(QString::number(reserved)));
+}
+
+void TestWorkbookErrors::keepsEachStreamOfTheWorkbookStreamsSize()
+{
+    // A second top-level stream named like the workbook stream, of the same
+    // size: each keeps its own bytes when read, and through a save.
+    QByteArray book = stream(sst(le16(1) + char(0) + "a", 1), labelSst(0, 0, 0));
+    book += record(0x0099, QByteArray(5000, 'p')); // past the sheet: ignored, but makes a big stream
+    const QByteArray other(book.size(), 'z');
+    const QByteArray file = compound({{"Workbook", book}, {"WORKBOOK", other}});
+    CompoundEntry root;
+    Error error;
+    QVERIFY(readCompoundFile(file, &root, &error, QStringLiteral("Workbook")));
+    QCOMPARE(root.children.size(), size_t(2));
+    for (const CompoundEntry& child : root.children)
+        QVERIFY2(child.data == (child.name == "Workbook" ? book : other), child.name.constData());
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("nikki.xls"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(file);
+    f.close();
+    auto opened = Workbook::open(path, &error);
+    QVERIFY2(opened, qPrintable(error.detail));
+    QVERIFY2(opened->writeFields(QStringLiteral("S"), {{0, 0, QStringLiteral("x")}}, &error), qPrintable(error.detail));
+    CompoundEntry saved;
+    QVERIFY(readCompoundFile(readFile(path), &saved, &error));
+    const auto kept = std::find_if(saved.children.begin(), saved.children.end(),
+                                   [](const CompoundEntry& e) { return e.name == "WORKBOOK"; });
+    QVERIFY(kept != saved.children.end());
+    QVERIFY(kept->data == other);
 }
 
 QTEST_GUILESS_MAIN(TestWorkbookErrors)

@@ -492,6 +492,10 @@ bool BiffBook::visitCells(const SheetInfo& sheet, Sink& sink, Error* error) cons
     };
 
     for (qint64 pos = sheet.start; pos < sheet.end && recordAt(stream, pos, &r); pos += 4 + r.size) {
+        // A formula's STRING comes right after it and its other trailers; the
+        // writer moves nothing else with the formula, so nothing else may pair.
+        if (pending && !(depth == 1 && isTrailer(r.type)))
+            pending = false;
         if (r.type == rt::Bof) {
             ++depth;
             continue;
@@ -681,6 +685,9 @@ bool BiffBook::readTable(const SheetInfo& sheet, RecordTable* table, Error* erro
         std::vector<CachedNumber> numbers = std::vector<CachedNumber>(256);
         int currentRow = -1;
         QStringList* fields = nullptr;
+        // Room for as many fields as the record before had: a record is
+        // usually as wide as the one before, and one wide record cannot make
+        // every later one reserve its width.
         qsizetype width = 8;
 
         const QString& number(double v)
@@ -697,6 +704,8 @@ bool BiffBook::readTable(const SheetInfo& sheet, RecordTable* table, Error* erro
         QString& field(const Cell& c)
         {
             if (c.row != currentRow) {
+                if (fields && !fields->isEmpty())
+                    width = fields->size();
                 currentRow = c.row;
                 if (c.row == 0) {
                     fields = &table.columnNames;
@@ -712,10 +721,8 @@ bool BiffBook::readTable(const SheetInfo& sheet, RecordTable* table, Error* erro
                 if (fields->isEmpty())
                     fields->reserve(width);
             }
-            if (c.col >= fields->size()) {
+            if (c.col >= fields->size())
                 fields->resize(c.col + 1);
-                width = std::max(width, fields->size());
-            }
             return (*fields)[c.col];
         }
         // An empty value adds no field, but empties one an earlier record set.

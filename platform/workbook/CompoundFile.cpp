@@ -268,6 +268,7 @@ QString compoundFileProblem(const QByteArray& file, const QString& extentOf, Str
         return QStringLiteral("the mini FAT holds an impossible sector number");
     ChainWalker mini(miniFat, rootSize / MiniSectorSize);
 
+    std::vector<quint32> topLevelSizes;
     std::vector<char> visited(entryCount, 0);
     visited[0] = 1;
     struct Pending {
@@ -295,6 +296,8 @@ QString compoundFileProblem(const QByteArray& file, const QString& extentOf, Str
             return QStringLiteral("directory entry %1 has a bad name").arg(index);
         if (type == 2) {
             const quint32 size = u32(e + 0x78);
+            if (topLevel)
+                topLevelSizes.push_back(size);
             if (size > quint64(file.size()))
                 return QStringLiteral("stream %1 is larger than the file").arg(index);
             if (size < MiniStreamCutoff) {
@@ -324,6 +327,11 @@ QString compoundFileProblem(const QByteArray& file, const QString& extentOf, Str
             if (u32(e + link) != NoStream)
                 pending.push_back({u32(e + link), depth + 1, topLevel});
     }
+    // The view goes to the stream of that name and size as libgsf names it:
+    // another top-level stream of the same size could be given it too.
+    if (extent && extent->offset >= 0
+        && std::count(topLevelSizes.begin(), topLevelSizes.end(), quint32(extent->size)) > 1)
+        *extent = StreamExtent();
     return QString();
 }
 

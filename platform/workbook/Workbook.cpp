@@ -38,6 +38,12 @@ bool readWholeFile(const QString& path, QByteArray* bytes, Error* error)
         *error = {ErrorKind::Unreadable, QStringLiteral("%1 is a folder").arg(path)};
         return false;
     }
+    // Only a regular file: opening a pipe waits for a writer forever, and a
+    // device such as /dev/zero never ends.
+    if (!info.isFile()) {
+        *error = {ErrorKind::Unreadable, QStringLiteral("%1 is not a regular file").arg(path)};
+        return false;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         *error = {ErrorKind::Unreadable, file.errorString()};
@@ -170,6 +176,27 @@ const SheetInfo* findWorksheet(const BiffBook& book, const QString& name, Error*
     return nullptr;
 }
 
+// The new file for writes applied to one sheet of base; written is that file
+// read back, which it must before it may replace anything.
+bool buildFile(const Model& base, const QString& sheetName, const std::vector<CellWrite>& writes, QByteArray* file,
+               std::shared_ptr<Model>* written, Error* error)
+{
+    const SheetInfo* sheet = findWorksheet(base.book, sheetName, error);
+    if (!sheet)
+        return false;
+    QByteArray stream;
+    if (!base.book.write(*sheet, writes, &stream, error))
+        return false;
+    CompoundEntry root = base.root;
+    root.findStream(base.streamName)->data = stream;
+    if (!writeCompoundFile(root, file, error))
+        return false;
+    *written = loadModel(*file, error);
+    if (!*written)
+        return writeFailed(error, QStringLiteral("the new workbook does not read back: ") + error->detail);
+    return true;
+}
+
 bool validSheetName(const QString& name)
 {
     static const QString forbidden = QStringLiteral("[]:*?/\\");
@@ -193,6 +220,7 @@ struct Workbook::Private {
     QString path;
     QByteArray fileBytes; // the file exactly as last read or written
     std::shared_ptr<const Model> model;
+    SaveNote lastSaveNote = SaveNote::None;
 };
 
 Workbook::Workbook() : d(new Private) {}
@@ -206,11 +234,21 @@ std::unique_ptr<Workbook> Workbook::open(const QString& path, Error* error)
     QByteArray bytes;
     if (!readWholeFile(path, &bytes, e))
         return nullptr;
+    std::unique_ptr<Workbook> book = openBytes(bytes, e);
+    if (book)
+        book->d->path = path;
+    return book;
+}
+
+std::unique_ptr<Workbook> Workbook::openBytes(const QByteArray& bytes, Error* error)
+{
+    Error local;
+    Error* e = error ? error : &local;
+    *e = Error();
     std::shared_ptr<Model> model = loadModel(bytes, e);
     if (!model)
         return nullptr;
     std::unique_ptr<Workbook> book(new Workbook);
-    book->d->path = path;
     book->d->fileBytes = bytes;
     book->d->model = std::move(model);
     return book;
@@ -277,8 +315,11 @@ bool Workbook::writeFields(const QString& sheetName, const QList<FieldWrite>& wr
         return false;
     if (cellWrites.empty())
         return true;
+    if (d->path.isEmpty())
+        return writeFailed(e, QStringLiteral("the workbook was opened from memory and has no file"));
 
     std::shared_ptr<const Model> base = d->model;
+    SaveNote note = SaveNote::None;
     QByteArray onDisk;
     Error readError;
     if (readWholeFile(d->path, &onDisk, &readError)) {
@@ -289,34 +330,48 @@ bool Workbook::writeFields(const QString& sheetName, const QList<FieldWrite>& wr
             if (!current)
                 return false;
             base = std::move(current);
+            note = SaveNote::MergedOtherChanges;
         }
     } else if (readError.kind != ErrorKind::Missing) {
         *e = readError;
         return false;
+    } else {
+        note = SaveNote::Recreated;
     }
     // A workbook that vanished since it was read is written anew from the model
     // in memory, so that nothing the user had is lost.
 
-    const SheetInfo* sheet = findWorksheet(base->book, sheetName, e);
-    if (!sheet)
-        return false;
-    QByteArray stream;
-    if (!base->book.write(*sheet, cellWrites, &stream, e))
-        return false;
-    CompoundEntry root = base->root;
-    root.findStream(base->streamName)->data = stream;
     QByteArray file;
-    if (!writeCompoundFile(root, &file, e))
+    std::shared_ptr<Model> written;
+    if (!buildFile(*base, sheetName, cellWrites, &file, &written, e))
         return false;
-    // The new file must read back before it may replace the old one.
-    std::shared_ptr<Model> written = loadModel(file, e);
-    if (!written)
-        return writeFailed(e, QStringLiteral("the new workbook does not read back: ") + e->detail);
     if (!saveAtomically(d->path, file, e))
         return false;
     d->fileBytes = file;
     d->model = std::move(written);
+    d->lastSaveNote = note;
     return true;
+}
+
+SaveNote Workbook::lastSaveNote() const
+{
+    return d->lastSaveNote;
+}
+
+bool Workbook::rewrite(const QString& sheetName, const QList<FieldWrite>& writes, QByteArray* file, Error* error) const
+{
+    Error local;
+    Error* e = error ? error : &local;
+    *e = Error();
+    std::vector<CellWrite> cellWrites;
+    if (!prepareWrites(writes, &cellWrites, e))
+        return false;
+    if (cellWrites.empty()) {
+        *file = d->fileBytes;
+        return true;
+    }
+    std::shared_ptr<Model> written;
+    return buildFile(*d->model, sheetName, cellWrites, file, &written, e);
 }
 
 } // namespace workbook

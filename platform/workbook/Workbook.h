@@ -2,6 +2,7 @@
 // records with named fields. Nothing of the file format leaks past this header.
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -64,6 +65,13 @@ struct FieldWrite {
     bool numeric = false; // store as a number cell when the text is a decimal number
 };
 
+// What the last successful save found on disk besides the expected file.
+enum class SaveNote {
+    None,
+    MergedOtherChanges, // another program had saved the file: its changes were kept
+    Recreated,          // the file had vanished: it was written anew from memory
+};
+
 class Workbook {
 public:
     ~Workbook();
@@ -72,6 +80,10 @@ public:
 
     // Reads the whole file. Returns null and fills error when it cannot be used.
     static std::unique_ptr<Workbook> open(const QString& path, Error* error);
+
+    // The same for a file's bytes already in memory. The workbook has no path:
+    // writeFields() fails with WriteFailed, rewrite() works.
+    static std::unique_ptr<Workbook> openBytes(const QByteArray& bytes, Error* error);
 
     // Writes a new workbook holding one empty worksheet with this name, replacing
     // any file at the path. WriteFailed also for a name Excel would not accept.
@@ -92,6 +104,11 @@ public:
     // when the file on disk was replaced by something unreadable. A file that has
     // vanished is written anew from what was read.
     bool writeFields(const QString& sheetName, const QList<FieldWrite>& writes, Error* error);
+    SaveNote lastSaveNote() const;
+
+    // The file writeFields() would save when the disk still holds what was read,
+    // built in memory and checked to read back; touches no file.
+    bool rewrite(const QString& sheetName, const QList<FieldWrite>& writes, QByteArray* file, Error* error) const;
 
 private:
     Workbook();
