@@ -1,0 +1,183 @@
+// Day navigation through the real main window (offscreen): the time from the
+// mouse press on a day of the calendar to the whole window repainted with the
+// new page. Two kinds of click: one that leaves the day unchanged (must write
+// nothing) and one after typing into the plan box (saves the day being left).
+//
+// bench_nav WORKBOOK BASE_DIR CLICKS SECONDS_PER_KIND
+// Prints one JSON object per line.
+#include "main_window/Form1.h"
+#include "platform/AppInfo.h"
+#include "platform/DataControl.h"
+#include "platform/EntryBox.h"
+#include "platform/Fonts.h"
+#include "platform/MonthCalendar.h"
+#include "store/DayIndex.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double ms(Clock::time_point a, Clock::time_point b)
+{
+    return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+// Nearest-rank percentile.
+double percentile(std::vector<double> v, double p)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    const size_t rank = size_t(std::ceil(p / 100.0 * double(v.size())));
+    return v[std::clamp<size_t>(rank, 1, v.size()) - 1];
+}
+
+// Any write of the workbook (in place or by rename) changes one of these.
+struct Stamp {
+    ino_t inode = 0;
+    long long mtimeNs = 0;
+    off_t size = 0;
+    bool operator==(const Stamp&) const = default;
+};
+
+Stamp stampOf(const QString& path)
+{
+    struct stat st{};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    return {st.st_ino, st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec, st.st_size};
+}
+
+struct KindResult {
+    std::vector<double> total, press, draw;
+    int writes = 0;
+    int wrongPages = 0;
+};
+
+KindResult clickDays(Form1* form, const QString& workbookPath, bool typed, int clicks, double seconds)
+{
+    KindResult r;
+    const QDate current = form->MonthView1->value();
+    const QDate first(current.year(), current.month(), 1);
+    int next = 0;
+    const auto budgetEnd = Clock::now() + std::chrono::duration<double>(seconds);
+    constexpr int Warmup = 5;
+    for (int i = 0; i < Warmup + clicks; ++i) {
+        if (i >= Warmup + 20 && Clock::now() > budgetEnd)
+            break;
+        // Walk the days of the month on show, never the selected one.
+        QDate target;
+        do {
+            target = first.addDays(next++ % first.daysInMonth());
+        } while (target == form->MonthView1->value());
+        const QPoint at = form->MonthView1->dayRect(target).center();
+
+        if (typed)
+            QTest::keyClicks(form->Text1, QStringLiteral("x"));
+        // Nothing left over from before the press may be counted in it.
+        form->repaint();
+        QCoreApplication::processEvents();
+        const Stamp before = stampOf(workbookPath);
+
+        const auto t0 = Clock::now();
+        QTest::mousePress(form->MonthView1, Qt::LeftButton, {}, at);
+        const auto t1 = Clock::now();
+        form->repaint();
+        const auto t2 = Clock::now();
+
+        QTest::mouseRelease(form->MonthView1, Qt::LeftButton, {}, at);
+        QCoreApplication::processEvents();
+        if (i < Warmup)
+            continue;
+        r.total.push_back(ms(t0, t2));
+        r.press.push_back(ms(t0, t1));
+        r.draw.push_back(ms(t1, t2));
+        if (!(stampOf(workbookPath) == before))
+            ++r.writes;
+        if (form->MonthView1->value() != target || form->Data1->currentRecord() != DayIndex::of(target))
+            ++r.wrongPages;
+    }
+    return r;
+}
+
+void printKind(const char* kind, const KindResult& r)
+{
+    std::printf("{\"kind\": \"%s\", \"n\": %zu, \"p50\": %.4f, \"p99\": %.4f, \"max\": %.4f, "
+                "\"press_p50\": %.4f, \"draw_p50\": %.4f, \"draw_p99\": %.4f, \"writes\": %d, \"wrong_pages\": %d}\n",
+                kind, r.total.size(), percentile(r.total, 50), percentile(r.total, 99), percentile(r.total, 100),
+                percentile(r.press, 50), percentile(r.draw, 50), percentile(r.draw, 99), r.writes, r.wrongPages);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 5) {
+        std::fprintf(stderr, "usage: bench_nav WORKBOOK BASE_DIR CLICKS SECONDS_PER_KIND\n");
+        return 2;
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // As app/main.cpp sets the application up.
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    Fonts::installSubstitutions();
+
+    const QString source = QString::fromLocal8Bit(argv[1]);
+    QTemporaryDir dir(QString::fromLocal8Bit(argv[2]) + QStringLiteral("/pravok-nav-XXXXXX"));
+    const QString nikki = dir.filePath(QStringLiteral("nikki.xls"));
+    if (!dir.isValid() || !QFile::copy(source, nikki)) {
+        std::fprintf(stderr, "bench_nav: cannot set up the folder\n");
+        return 1;
+    }
+    QFile::setPermissions(nikki, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    const QDir icons(QStringLiteral(WEATHER_ICON_DIR));
+    for (const QString& name : icons.entryList({QStringLiteral("*.ico")}, QDir::Files))
+        QFile::copy(icons.filePath(name), dir.filePath(name));
+    AppInfo::setProgramFolderForTesting(dir.path());
+    AppInfo::setTodayForTesting(QDate(2002, 5, 15));
+
+    const auto t0 = Clock::now();
+    auto* form = new Form1;
+    const auto built = Clock::now();
+    QString message;
+    if (!form->Form_Load(&message)) {
+        std::fprintf(stderr, "bench_nav: Form_Load failed: %s\n", qPrintable(message));
+        return 1;
+    }
+    const auto t1 = Clock::now();
+    form->show();
+    if (!QTest::qWaitFor([&] { return form->tag() == QLatin1String("1"); }, 30000)) {
+        std::fprintf(stderr, "bench_nav: no first activation\n");
+        return 1;
+    }
+    form->repaint();
+    const auto t2 = Clock::now();
+    std::printf("{\"kind\": \"load\", \"construct_ms\": %.3f, \"form_load_ms\": %.3f, \"to_page_ms\": %.3f, "
+                "\"records\": %d}\n",
+                ms(t0, built), ms(built, t1), ms(t0, t2), form->Data1->recordCount());
+
+    const int clicks = std::atoi(argv[3]);
+    const double seconds = std::atof(argv[4]);
+    printKind("unchanged", clickDays(form, nikki, false, clicks, seconds));
+    printKind("typed", clickDays(form, nikki, true, clicks, seconds));
+    std::fflush(stdout);
+    // No close: that would save the colour scheme and ask nothing of us here.
+    dir.remove();
+    ::_exit(0);
+}
