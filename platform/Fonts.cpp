@@ -1,5 +1,6 @@
 #include "platform/Fonts.h"
 
+#include <QApplication>
 #include <QStringList>
 
 namespace Fonts {
@@ -14,6 +15,9 @@ void installSubstitutions()
                                 QStringLiteral("TakaoPMincho")};
     QFont::insertSubstitutions(Gothic, gothic);
     QFont::insertSubstitutions(Mincho, mincho);
+    // One Japanese face for the whole window also spares the font fallback
+    // searches a Latin default face would need for every Japanese caption.
+    QApplication::setFont(font(Gothic, 9));
 }
 
 QFont font(const QString& face, double points, bool bold, bool italic)

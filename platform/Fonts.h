@@ -9,7 +9,8 @@ namespace Fonts {
 inline const QString Gothic = QStringLiteral("ＭＳ Ｐゴシック");
 inline const QString Mincho = QStringLiteral("ＭＳ Ｐ明朝");
 
-// Registers the substitutions; call once after the application exists.
+// Registers the substitutions and makes the 9-point Gothic the default user-
+// interface font, as on a Japanese desktop; call once after the application exists.
 void installSubstitutions();
 
 QFont font(const QString& face, double points, bool bold = false, bool italic = false);
