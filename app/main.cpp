@@ -8,7 +8,9 @@
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
+    // The diary takes no command-line arguments, not even Qt's own.
+    int qtArgc = argc > 0 ? 1 : 0;
+    QApplication app(qtArgc, argv);
     // The program ends when the main window closes, not when the splash does.
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setStyle(QStringLiteral("Fusion"));
