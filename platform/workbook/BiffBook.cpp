@@ -685,54 +685,84 @@ bool BiffBook::readTable(const SheetInfo& sheet, RecordTable* table, Error* erro
         std::vector<CachedNumber> numbers = std::vector<CachedNumber>(256);
         int currentRow = -1;
         QStringList* fields = nullptr;
-        // Room for as many fields as the record before had: a record is
-        // usually as wide as the one before, and one wide record cannot make
-        // every later one reserve its width.
+        QString* texts = nullptr; // fields->data(), detached
+        qsizetype textCount = 0;
+        // A record is usually as wide as the one before; one wide record
+        // cannot make every later one that wide, as only set fields count.
         qsizetype width = 8;
+        qsizetype used = 0;
 
         const QString& number(double v)
         {
             quint64 bits;
             std::memcpy(&bits, &v, sizeof bits);
-            CachedNumber& slot = numbers[(bits ^ (bits >> 29) ^ (bits >> 47)) & 255];
+            // A multiplicative hash: the top bits depend on every bit of the
+            // value, so colours such as 255 and 16711680 do not collide.
+            CachedNumber& slot = numbers[(bits * 0x9E3779B97F4A7C15ull) >> 56];
             if (slot.bits != bits) {
                 slot.bits = bits;
                 slot.text = numberText(v);
             }
             return slot.text;
         }
-        QString& field(const Cell& c)
+        // Switches to a record: its list is sized once, as wide as the widest
+        // field set in the record before, and written through a raw pointer.
+        void enterRow(quint16 row)
         {
-            if (c.row != currentRow) {
-                if (fields && !fields->isEmpty())
-                    width = fields->size();
-                currentRow = c.row;
-                if (c.row == 0) {
-                    fields = &table.columnNames;
-                } else {
-                    QList<QStringList>& records = table.records;
-                    if (c.row > records.size()) {
-                        if (c.row > records.capacity())
-                            records.reserve(std::max<qsizetype>(c.row, 2 * records.capacity()));
-                        records.resize(c.row);
-                    }
-                    fields = &records[c.row - 1];
+            if (used > 0)
+                width = used;
+            used = 0;
+            currentRow = row;
+            if (row == 0) {
+                fields = &table.columnNames;
+            } else {
+                QList<QStringList>& records = table.records;
+                if (row > records.size()) {
+                    if (row > records.capacity())
+                        records.reserve(std::max<qsizetype>(row, 2 * records.capacity()));
+                    records.resize(row);
                 }
-                if (fields->isEmpty())
-                    fields->reserve(width);
+                fields = &records[row - 1];
             }
-            if (c.col >= fields->size())
+            if (fields->isEmpty())
+                fields->resize(width);
+            texts = fields->data();
+            textCount = fields->size();
+        }
+        Q_ALWAYS_INLINE QString& field(const Cell& c)
+        {
+            if (c.row != currentRow)
+                enterRow(c.row);
+            if (c.col >= textCount) {
                 fields->resize(c.col + 1);
-            return (*fields)[c.col];
+                texts = fields->data();
+                textCount = fields->size();
+            }
+            used = std::max<qsizetype>(used, c.col + 1);
+            return texts[c.col];
         }
         // An empty value adds no field, but empties one an earlier record set.
         void clear(const Cell& c)
         {
+            if (c.row == currentRow) {
+                if (c.col < textCount)
+                    texts[c.col].clear();
+                return;
+            }
             if (c.row == 0 ? c.col < table.columnNames.size()
                            : c.row <= table.records.size() && c.col < table.records[c.row - 1].size())
                 field(c).clear();
         }
-        void cell(const Cell& c)
+        // Most fields are still null: copy-constructed in place, not assigned.
+        Q_ALWAYS_INLINE void set(const Cell& c, const QString& text)
+        {
+            QString& slot = field(c);
+            if (slot.isNull())
+                new (&slot) QString(text);
+            else
+                slot = text;
+        }
+        Q_ALWAYS_INLINE void cell(const Cell& c)
         {
             switch (c.kind) {
             case CellKind::Blank:
@@ -743,15 +773,15 @@ bool BiffBook::readTable(const SheetInfo& sheet, RecordTable* table, Error* erro
                 if (text.isEmpty())
                     clear(c);
                 else
-                    field(c) = text;
+                    set(c, text);
                 break;
             }
-            case CellKind::Number: field(c) = number(c.number()); break;
-            case CellKind::Rk: field(c) = number(rkValue(c.ref)); break;
+            case CellKind::Number: set(c, number(c.number())); break;
+            case CellKind::Rk: set(c, number(rkValue(c.ref))); break;
             case CellKind::Label: break; // its text follows
             case CellKind::Formula:
                 if (c.result == ResultKind::Number) {
-                    field(c) = number(f64(book.stream.constData() + c.ref + 4 + 6));
+                    set(c, number(f64(book.stream.constData() + c.ref + 4 + 6)));
                     break;
                 }
                 if (c.result == ResultKind::Text) {
@@ -764,7 +794,7 @@ bool BiffBook::readTable(const SheetInfo& sheet, RecordTable* table, Error* erro
                 if (text.isEmpty())
                     clear(c);
                 else
-                    field(c) = text;
+                    set(c, text);
             }
             }
         }
@@ -783,7 +813,7 @@ bool BiffBook::readTable(const SheetInfo& sheet, RecordTable* table, Error* erro
         return false;
     auto trim = [](QStringList& fields) {
         qsizetype n = fields.size();
-        while (n > 0 && fields[n - 1].isEmpty())
+        while (n > 0 && std::as_const(fields)[n - 1].isEmpty())
             --n;
         if (n < fields.size())
             fields.resize(n);

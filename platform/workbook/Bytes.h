@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace workbook::detail {
 
@@ -45,17 +46,34 @@ inline void set32(QByteArray& out, qsizetype at, quint32 v) { qToLittleEndian(v,
 // copy, where QByteArray::append would cost a call into Qt each time.
 class Buffer {
 public:
-    explicit Buffer(qsizetype capacity = 4096) : m_data(std::max<qsizetype>(capacity, 64), Qt::Uninitialized) {}
+    explicit Buffer(qsizetype capacity = 4096)
+        : m_data(std::max<qsizetype>(capacity, 64), Qt::Uninitialized)
+        , m_begin(m_data.data())
+    {
+    }
+    Buffer(Buffer&& other) noexcept { *this = std::move(other); }
+    Buffer& operator=(Buffer&& other) noexcept
+    {
+        m_data = std::move(other.m_data);
+        m_begin = m_data.data();
+        m_size = std::exchange(other.m_size, 0);
+        other.m_begin = nullptr;
+        return *this;
+    }
 
     qsizetype size() const { return m_size; }
-    const char* constData() const { return m_data.constData(); }
-    char* data() { return m_data.data(); }
-    // Room for n more bytes at the end, returned for writing.
+    const char* constData() const { return m_begin; }
+    char* data() { return m_begin; }
+    // Room for n more bytes at the end, returned for writing. The array is
+    // never shared, so its data pointer stays valid until the next resize and
+    // the common case is one comparison.
     char* grow(qsizetype n)
     {
-        if (m_size + n > m_data.size())
+        if (m_size + n > m_data.size()) [[unlikely]] {
             m_data.resize(std::max(m_data.size() * 2, m_size + n));
-        char* p = m_data.data() + m_size;
+            m_begin = m_data.data();
+        }
+        char* p = m_begin + m_size;
         m_size += n;
         return p;
     }
@@ -66,11 +84,15 @@ public:
     {
         m_data.truncate(m_size);
         m_size = 0;
-        return std::move(m_data);
+        QByteArray out = std::move(m_data);
+        m_data = QByteArray(64, Qt::Uninitialized);
+        m_begin = m_data.data();
+        return out;
     }
 
 private:
     QByteArray m_data;
+    char* m_begin = nullptr;
     qsizetype m_size = 0;
 };
 

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace workbook {
@@ -80,6 +81,35 @@ bool readWholeFile(const QString& path, QByteArray* bytes, Error* error)
     }
     *bytes = rest.isEmpty() ? std::move(data) : data + rest;
     return true;
+}
+
+// Whether the regular file at path holds exactly these bytes, read and
+// compared a chunk at a time: no second full-size buffer to allocate and fault
+// in. False also when unsure; the caller then reads the file whole.
+bool sameOnDisk(const QString& path, const QByteArray& expected)
+{
+    const QByteArray name = QFile::encodeName(path);
+    // Non-blocking: a FIFO put in the file's place must not stall the open.
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size == expected.size();
+    constexpr qsizetype Chunk = 1 << 20;
+    std::unique_ptr<char[]> buffer(same ? new char[Chunk] : nullptr);
+    for (qsizetype done = 0; same;) {
+        const ssize_t n = ::read(fd, buffer.get(), size_t(Chunk));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            same = n == 0 && done == expected.size();
+            break;
+        }
+        same = done + n <= expected.size() && std::memcmp(buffer.get(), expected.constData() + done, size_t(n)) == 0;
+        done += n;
+    }
+    ::close(fd);
+    return same;
 }
 
 QString describeForeign(const QByteArray& bytes)
@@ -322,7 +352,9 @@ bool Workbook::writeFields(const QString& sheetName, const QList<FieldWrite>& wr
     SaveNote note = SaveNote::None;
     QByteArray onDisk;
     Error readError;
-    if (readWholeFile(d->path, &onDisk, &readError)) {
+    if (sameOnDisk(d->path, d->fileBytes)) {
+        // Unchanged since read or written: the model in memory is the base.
+    } else if (readWholeFile(d->path, &onDisk, &readError)) {
         if (onDisk != d->fileBytes) {
             // Another program saved the workbook since: apply the writes to its
             // version so that its changes elsewhere survive.
