@@ -50,7 +50,7 @@ Form1::Form1(QWidget* parent)
     for (int k = 0; k < 7; ++k)
         connect(Label3[k], &CaptionLabel::clicked, this, [this, k] { Label3_Click(k); });
     connect(Label6, &CaptionLabel::clicked, this, &Form1::Label6_Click);
-    connect(Data1, &DataControl::saveFailed, this, [this](const workbook::Error& e) { m_saveError = e; });
+    Data1->setWriteBehind(true);
 }
 
 Form1::~Form1()
@@ -125,7 +125,7 @@ void Form1::Form_Activate()
     LoadColourScheme(*this);
     m_tag = QStringLiteral("1");
     Text1->setFocus(Qt::OtherFocusReason);
-    reportSaveOutcome();
+    writeLeftDay();
 }
 
 void Form1::goToDay(const QDate& date)
@@ -135,22 +135,24 @@ void Form1::goToDay(const QDate& date)
     Data1->move(n - 1);
 }
 
-void Form1::reportSaveOutcome()
+void Form1::writeLeftDay()
 {
+    // The new page is drawn first; saving a large workbook must not delay it.
+    repaint();
+    workbook::Error error;
+    const bool written = Data1->writePending(&error);
     const QString note = DiaryStore::saveNoteMessage(Data1->databaseName(), Data1->takeSaveNote());
     if (!note.isEmpty())
         MessageBox::information(this, note);
-    if (!m_saveError)
-        return;
-    const workbook::Error error = std::exchange(m_saveError, {});
-    MessageBox::warning(this, DiaryStore::saveErrorMessage(Data1->databaseName(), error));
+    if (!written)
+        MessageBox::warning(this, DiaryStore::saveErrorMessage(Data1->databaseName(), error));
 }
 
 void Form1::MonthView1_DateClick(const QDate&)
 {
     goToDay(MonthView1->value());
     ShowDayColours();
-    reportSaveOutcome();
+    writeLeftDay();
 }
 
 void Form1::MonthView1_MouseDown()

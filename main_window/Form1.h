@@ -98,14 +98,13 @@ private:
     void createControls();
     void bindFields();
     void goToDay(const QDate& date);
-    void reportSaveOutcome();
+    void writeLeftDay();
     bool Form_Unload();
 
     QString m_tag = QStringLiteral("0");
     ColourValue m_backColour;
     QPointer<FrmAbout> m_about;
     QPointer<Form2> m_weather;
-    workbook::Error m_saveError;   // the last failed write of a navigation, shown once after it
     // Colour fields of the day on screen that held no colour number, with the
     // colour their box kept: such a field is left as it is in the file until
     // the user chooses a colour for that box.

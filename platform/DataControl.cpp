@@ -98,7 +98,9 @@ void DataControl::moveTo(int record)
     if (!m_book)
         return;
     workbook::Error error;
-    if (!writePending(&error))
+    if (m_writeBehind)
+        takeEdits();
+    else if (!writePending(&error))
         emit saveFailed(error);
     m_current = std::clamp(record, 1, std::max(1, m_table.recordCount()));
     showCurrent();

@@ -44,6 +44,11 @@ public:
     void moveFirst();
     void move(int rows);
 
+    // With writing behind, a move takes the edits as pending but leaves the
+    // write to the caller's next writePending(), so that the new record can be
+    // drawn before a large workbook is saved.
+    void setWriteBehind(bool on) { m_writeBehind = on; }
+
     // Takes the bound controls' edits as pending and tries to write every
     // pending field. True when nothing is left unwritten.
     bool writePending(workbook::Error* error);
@@ -74,4 +79,5 @@ private:
     QMap<QPair<int, int>, QString> m_pending;
     int m_current = 0;
     workbook::SaveNote m_saveNote = workbook::SaveNote::None;
+    bool m_writeBehind = false;
 };
