@@ -285,8 +285,14 @@ def navigation(args, table, results):
                   "drawing alone p50 %s" % fmt_ms(t["draw_p50"]), "", "p99 ≤ 16 ms",
                   verdict(t["p99"] <= 16 and t["wrong_pages"] == 0 and t["writes"] == t["n"]))
         table.add("Click after typing, saves, %s, /work disk with flush (n=%d)" % (label, k["n"]), p99(k),
-                  "tmpfs p50 %s" % fmt_ms(t["p50"]), "disk adds %s (p50)" % fmt_ms(k["p50"] - t["p50"]),
-                  "say the cost", "info" if k["writes"] == k["n"] and k["wrong_pages"] == 0 else "MISSED")
+                  "tmpfs p50 %s" % fmt_ms(t["p50"]), "", "p99 ≤ 16 ms",
+                  verdict(k["p99"] <= 16 and k["wrong_pages"] == 0 and k["writes"] == k["n"]))
+        # The page is drawn before the day left is saved; the save then holds
+        # the next input back until it is done.
+        saves = lambda it: "p50 %s / p99 %s" % (fmt_ms(it["press_p50"]), fmt_ms(it["press_p99"]))
+        table.add("  … press to save done (next input taken), %s: tmpfs / disk" % label,
+                  "%s / %s" % (saves(t), saves(k)), "", "disk adds %s (p50)" % fmt_ms(k["press_p50"] - t["press_p50"]),
+                  "say the cost", "info")
         table.add("  … Form_Load with %s (first in process, %d records)" % (label, load["records"]),
                   fmt_ms(load["form_load_ms"]),
                   "Form1 built in %s; to first page drawn %s" % (fmt_ms(load["construct_ms"]),
