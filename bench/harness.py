@@ -187,7 +187,7 @@ def engine(args, table, results):
         log("engine: %s (%.1f MB)" % (name, size_mb))
         floor = median([float(l[0]) for l in engine_lines(bench, "floor", path, 21)])
         probe = float(engine_lines(bench, "parse", path, 1)[0][0])
-        parse_runs = max(5, min(15, int(4000 / max(probe, 1e-3))))
+        parse_runs = max(5, min(200, int(4000 / max(probe, 1e-3))))
         parsed = engine_lines(bench, "parse", path, parse_runs)
         parse = median([float(l[0]) for l in parsed])
         cells = int(parsed[0][1])
