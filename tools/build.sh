@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
 # Configures and builds into build/; the program folder is build/program.
+#   tools/build.sh            everything, tests included
+#   tools/build.sh pravok     the program alone
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)"
+targets=()
+for t in "$@"; do targets+=(--target "$t"); done
+cmake --build build -j"$(nproc)" "${targets[@]}"
