@@ -12,6 +12,8 @@ CXX=clang++ cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebI
 cmake --build "$build" -j"$(nproc)" >/dev/null
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+# Every workbook input is written back too, not one in eight as when fuzzing.
+export WORKBOOK_FUZZER_WRITE_ALL=1
 for target in workbook settings; do
     inputs=()
     for dir in "$here/corpus/$target" "$here/regressions/$target"; do
@@ -19,7 +21,7 @@ for target in workbook settings; do
     done
     [ ${#inputs[@]} -eq 0 ] && continue
     count=$(find "${inputs[@]}" -type f | wc -l)
-    "$build/${target}_fuzzer" -runs=0 -rss_limit_mb=2048 -timeout=20 "${inputs[@]}" 2>"$build/${target}_replay.log" || {
+    "$build/${target}_fuzzer" -runs=0 -rss_limit_mb=2048 -malloc_limit_mb=256 -timeout=20 "${inputs[@]}" 2>"$build/${target}_replay.log" || {
         tail -40 "$build/${target}_replay.log" >&2
         exit 1
     }

@@ -134,6 +134,7 @@ private slots:
     void pairsAFormulaOnlyWithTheStringRightAfterIt();
     void reservesNoWideRecordForEveryLaterOne();
     void keepsEachStreamOfTheWorkbookStreamsSize();
+    void reservesNoRecordBeyondTheLastRow();
 };
 
 void TestWorkbookErrors::refusesWhatIsNoUsableWorkbook_data()
@@ -424,6 +425,28 @@ void TestWorkbookErrors::keepsEachStreamOfTheWorkbookStreamsSize()
                                    [](const CompoundEntry& e) { return e.name == "WORKBOOK"; });
     QVERIFY(kept != saved.children.end());
     QVERIFY(kept->data == other);
+}
+
+void TestWorkbookErrors::reservesNoRecordBeyondTheLastRow()
+{
+    // A cell far down, then one in the last row: room for more records than
+    // a sheet has rows would be memory for nothing.
+    const QByteArray cells = record(rt::Rk, le16(40000) + le16(0) + le16(15) + le32(1 << 2 | 2))
+                             + record(rt::Rk, le16(65535) + le16(0) + le16(15) + le32(2 << 2 | 2));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("nikki.xls"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(workbookFile(stream({}, cells)));
+    f.close();
+    Error error;
+    auto book = Workbook::open(path, &error);
+    QVERIFY2(book, qPrintable(error.detail));
+    RecordTable t;
+    QVERIFY2(book->readTable(QStringLiteral("S"), &t, &error), qPrintable(error.detail));
+    QCOMPARE(t.recordCount(), 65535);
+    QCOMPARE(t.field(65534, 0), QStringLiteral("2"));
+    QVERIFY2(t.records.capacity() <= 65535, qPrintable(QString::number(t.records.capacity())));
 }
 
 QTEST_GUILESS_MAIN(TestWorkbookErrors)

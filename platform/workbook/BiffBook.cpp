@@ -718,8 +718,9 @@ bool BiffBook::readTable(const SheetInfo& sheet, RecordTable* table, Error* erro
             } else {
                 QList<QStringList>& records = table.records;
                 if (row > records.size()) {
+                    // Doubling stops at the sheet's last row: never room for records that cannot be.
                     if (row > records.capacity())
-                        records.reserve(std::max<qsizetype>(row, 2 * records.capacity()));
+                        records.reserve(std::min<qsizetype>(MaxRows - 1, std::max<qsizetype>(row, 2 * records.capacity())));
                     records.resize(row);
                 }
                 fields = &records[row - 1];

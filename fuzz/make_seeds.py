@@ -1,0 +1,153 @@
+#!/usr/bin/python3
+"""Makes the workbook seeds in fuzz/corpus/workbook/: small real workbooks
+from the programs that write them in the wild, each a few rows, so that the
+fuzzer mutates structure rather than bulk.
+
+    /usr/bin/python3 fuzz/make_seeds.py [fuzz/corpus/workbook]
+
+Needs python3-xlwt, LibreOffice (soffice) and Gnumeric (ssconvert).
+"""
+
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+from xml.sax.saxutils import escape
+
+import xlwt
+
+
+def xlwt_seeds(out):
+    # The diary's own shape: a header row, a few records, colours as numbers.
+    book = xlwt.Workbook(encoding="utf-8")
+    sheet = book.add_sheet("Sheet1")
+    for col, name in enumerate(["予定", "出欠", "時間1", "内容1", "感想", "予定色", "天気"]):
+        sheet.write(0, col, name)
+    sheet.write(1, 0, "歯医者\n午後3時から")
+    sheet.write(1, 1, "出")
+    sheet.write(1, 2, "9:00")
+    sheet.write(1, 3, "朝会")
+    sheet.write(1, 4, "晴れて気持ちよかった。")
+    sheet.write(1, 5, 255)
+    sheet.write(1, 6, "晴れ")
+    sheet.write(2, 4, "café crème")
+    sheet.write(2, 5, -2147483640)
+    sheet.write(3, 5, 0.1)
+    sheet.write(3, 6, True)
+    book.save(os.path.join(out, "xlwt_diary.xls"))
+
+    # A second sheet with a formula, rich text and an error value.
+    book = xlwt.Workbook(encoding="utf-8")
+    sheet = book.add_sheet("Sheet1")
+    sheet.write(0, 0, "予定")
+    sheet.write(0, 1, "感想")
+    sheet.write(1, 0, "旅行")
+    bold = xlwt.easyfont("bold true")
+    sheet.write_rich_text(1, 1, ["普通と", ("太字", bold), " mixed"])
+    memo = book.add_sheet("メモ")
+    memo.write(0, 0, "買い物")
+    memo.write(1, 0, 2)
+    memo.write(2, 0, 3.25)
+    memo.write(3, 0, xlwt.Formula("A2+A3"))
+    memo.write(4, 0, xlwt.Formula('"合計"&"!"'))
+    memo.write(5, 0, xlwt.Formula("1/0"))
+    book.save(os.path.join(out, "xlwt_two_sheets.xls"))
+
+    # Shared strings long enough to run over CONTINUE records, in both encodings.
+    book = xlwt.Workbook(encoding="utf-8")
+    sheet = book.add_sheet("Sheet1")
+    sheet.write(0, 0, "感想")
+    sheet.write(1, 0, "長い" * 2100)
+    sheet.write(2, 0, "long " * 900 + "end")
+    sheet.write(3, 0, "短い")
+    book.save(os.path.join(out, "xlwt_continue.xls"))
+
+    # An empty sheet.
+    book = xlwt.Workbook(encoding="utf-8")
+    book.add_sheet("Sheet1")
+    book.save(os.path.join(out, "xlwt_empty.xls"))
+
+
+def cell(value, formula=None, bold=False):
+    style = ' table:style-name="bold"' if bold else ""
+    if formula is not None:
+        return ('<table:table-cell table:formula="%s" office:value-type="float" office:value="%s">'
+                '<text:p>%s</text:p></table:table-cell>' % (escape(formula), value, value))
+    if isinstance(value, (int, float)):
+        return ('<table:table-cell%s office:value-type="float" office:value="%s"><text:p>%s</text:p>'
+                '</table:table-cell>' % (style, value, value))
+    if value is None:
+        return "<table:table-cell/>"
+    paragraphs = "".join("<text:p>%s</text:p>" % escape(p) for p in value.split("\n"))
+    return '<table:table-cell%s office:value-type="string">%s</table:table-cell>' % (style, paragraphs)
+
+
+def rich_cell():
+    return ('<table:table-cell office:value-type="string"><text:p>普通 '
+            '<text:span text:style-name="T1">太字</text:span> plain</text:p></table:table-cell>')
+
+
+def fods(path):
+    rows = [
+        [cell("天気", bold=True), cell("予定", bold=True), cell("感想", bold=True), cell("予定色", bold=True)],
+        [cell("晴れ"), cell("歯医者\n午後3時から"), rich_cell(), cell(255)],
+        [cell("雨"), cell(None), cell("walk と読書"), cell(-2147483640)],
+        [cell(None), cell("長い" * 30), cell(None, formula="of:=LEN([.B3])"), cell(0.1)],
+    ]
+    sheet1 = '<table:table table:name="Sheet1">%s</table:table>' % "".join(
+        "<table:table-row>%s</table:table-row>" % "".join(r) for r in rows)
+    sheet2 = ('<table:table table:name="集計"><table:table-row>%s%s</table:table-row></table:table>'
+              % (cell("合計"), cell(255, formula="of:=SUM([Sheet1.D2:D2])")))
+    doc = """<?xml version="1.0" encoding="UTF-8"?>
+<office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
+ xmlns:style="urn:oasis:names:tc:opendocument:xmlns:style:1.0"
+ xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0"
+ xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0"
+ xmlns:fo="urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0"
+ xmlns:of="urn:oasis:names:tc:opendocument:xmlns:of:1.2"
+ office:version="1.2" office:mimetype="application/vnd.oasis.opendocument.spreadsheet">
+<office:automatic-styles>
+ <style:style style:name="bold" style:family="table-cell">
+  <style:text-properties fo:font-weight="bold" style:font-weight-asian="bold"/>
+ </style:style>
+ <style:style style:name="T1" style:family="text">
+  <style:text-properties fo:font-weight="bold" style:font-weight-asian="bold"/>
+ </style:style>
+</office:automatic-styles>
+<office:body><office:spreadsheet>%s%s</office:spreadsheet></office:body>
+</office:document>
+""" % (sheet1, sheet2)
+    with open(path, "w", encoding="utf-8") as f:
+        f.write(doc)
+
+
+def run(args):
+    subprocess.run(args, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def converted_seeds(out):
+    with tempfile.TemporaryDirectory() as tmp:
+        source = os.path.join(tmp, "small.fods")
+        fods(source)
+        profile = "file://" + os.path.join(tmp, "profile")
+        run(["soffice", "-env:UserInstallation=" + profile, "--headless",
+             "--convert-to", "xls:MS Excel 97", "--outdir", tmp, source])
+        shutil.copy(os.path.join(tmp, "small.xls"), os.path.join(out, "libreoffice_small.xls"))
+        run(["soffice", "-env:UserInstallation=" + profile, "--headless",
+             "--convert-to", "ods", "--outdir", tmp, source])
+        ods = os.path.join(tmp, "small.ods")
+        run(["ssconvert", "-T", "Gnumeric_Excel:excel_biff8", ods, os.path.join(out, "gnumeric_small.xls")])
+        run(["ssconvert", "-T", "Gnumeric_Excel:excel_biff7", ods, os.path.join(out, "gnumeric_biff5.xls")])
+
+
+def main():
+    out = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else
+                          os.path.join(os.path.dirname(__file__), "corpus", "workbook"))
+    os.makedirs(out, exist_ok=True)
+    xlwt_seeds(out)
+    converted_seeds(out)
+
+
+if __name__ == "__main__":
+    main()
