@@ -3,6 +3,7 @@
 // settings files. Each: the user is told (or the diary copes), nothing
 // crashes or blocks, and the file stays as it was until the user saves.
 #include "interop/Peers.h"
+#include "support/FileBytes.h"
 #include "support/DiaryFixture.h"
 
 #include "appearance/ColourScheme.h"
@@ -35,17 +36,6 @@ namespace {
 
 const QString Sheet1 = QStringLiteral("Sheet1");
 
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
 
 QByteArray le16(quint16 v)
 {

@@ -2,6 +2,7 @@
 // a full disk, a read-only folder, a workbook or settings file replaced,
 // changed or gone while the diary is open.
 #include "interop/Peers.h"
+#include "support/FileBytes.h"
 #include "support/DiaryFixture.h"
 
 #include "appearance/SettingsFile.h"
@@ -84,17 +85,6 @@ int childMain(int argc, char** argv)
     return 2;
 }
 
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
 
 // The whole diary sheet as (row, column) -> text.
 peers::CellMap tableCells(const workbook::RecordTable& table)
