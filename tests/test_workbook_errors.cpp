@@ -1,5 +1,6 @@
 // Files that are not diaries, damaged or hostile: each is refused with the
 // right kind of error, left as it was, and never crashes or hangs the engine.
+#include "support/LittleEndian.h"
 #include "platform/workbook/BiffBook.h"
 #include "platform/workbook/CompoundFile.h"
 #include "platform/workbook/Workbook.h"
@@ -31,19 +32,6 @@ QByteArray dataFile(const char* name)
     return readFile(QStringLiteral(TEST_DATA_DIR "/") + QLatin1String(name));
 }
 
-QByteArray le16(quint16 v)
-{
-    QByteArray b;
-    put16(b, v);
-    return b;
-}
-
-QByteArray le32(quint32 v)
-{
-    QByteArray b;
-    put32(b, v);
-    return b;
-}
 
 QByteArray record(quint16 type, const QByteArray& data)
 {

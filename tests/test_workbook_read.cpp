@@ -1,5 +1,6 @@
 // Reading workbooks as real programs write them, and SST/cell encodings that
 // only Excel produces, built here byte by byte.
+#include "support/LittleEndian.h"
 #include "platform/workbook/BiffBook.h"
 #include "platform/workbook/CompoundFile.h"
 #include "platform/workbook/Workbook.h"
@@ -31,19 +32,6 @@ QString dataFile(const QString& name)
     return QStringLiteral(TEST_DATA_DIR "/") + name;
 }
 
-QByteArray le16(quint16 v)
-{
-    QByteArray b;
-    put16(b, v);
-    return b;
-}
-
-QByteArray le32(quint32 v)
-{
-    QByteArray b;
-    put32(b, v);
-    return b;
-}
 
 QByteArray utf16(const QString& s)
 {
