@@ -14,6 +14,8 @@ int main(int argc, char* argv[])
     // The program ends when the main window closes, not when the splash does.
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setStyle(QStringLiteral("Fusion"));
+    // Ties the window to the launcher entry (Wayland's app id, taskbar grouping).
+    QGuiApplication::setDesktopFileName(QStringLiteral("merrow-nikki"));
     Fonts::installSubstitutions();
     Form1* form1 = FrmSplash::Form_Load();
     if (!form1)

@@ -79,7 +79,12 @@ bool open(DataControl& data1, QString* message)
     workbook::Error error;
     if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink()) {
         if (!createWorkbook(path, &error)) {
-            *message = QStringLiteral("日記ファイル「%1」を新しく作れませんでした。\n理由: %2")
+            // Most often the folder was unpacked where the user may not write.
+            *message = QStringLiteral("日記ファイル「%1」を新しく作れませんでした。\n"
+                                      "このフォルダーには書き込めません。読み取り専用か、ディスクがいっぱいかもしれません。\n"
+                                      "（%2）\n\n"
+                                      "日記のフォルダーごと、ホームフォルダーなど書き込める場所に置いてから、"
+                                      "もう一度起動してください。")
                            .arg(path, error.detail);
             return false;
         }

@@ -226,6 +226,8 @@ private slots:
     void saveFaultKeepsTypedText();
     void settingsFaultAtClose_data();
     void settingsFaultAtClose();
+    void firstStartWhereNothingCanBeWritten_data();
+    void firstStartWhereNothingCanBeWritten();
 };
 
 void TestFaults::killedWorkbookSaveLeavesOldOrNew()
@@ -669,3 +671,37 @@ int main(int argc, char** argv)
 }
 
 #include "test_faults.moc"
+
+void TestFaults::firstStartWhereNothingCanBeWritten_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("read-only folder") << QStringLiteral("read-only folder");
+    QTest::newRow("full disk") << QStringLiteral("full disk");
+}
+
+// A folder unpacked where the user may not write: the new diary cannot be
+// made, the message says where to put the folder, and nothing is left behind.
+void TestFaults::firstStartWhereNothingCanBeWritten()
+{
+    QFETCH(QString, fault);
+    ScratchDisk disk(QStringLiteral("256k"));
+    if (!disk.ok())
+        QSKIP("cannot mount a tmpfs here");
+    if (fault == QLatin1String("full disk"))
+        QVERIFY(disk.fill());
+    else
+        QVERIFY(disk.setReadOnly(true));
+    AppInfo::setProgramFolderForTesting(disk.path());
+
+    DataControl data1;
+    data1.setDatabaseName(DiaryStore::workbookPath());
+    QString message;
+    QVERIFY(!DiaryStore::open(data1, &message));
+    QVERIFY2(message.contains(QStringLiteral("新しく作れませんでした")), qPrintable(message));
+    QVERIFY2(message.contains(QStringLiteral("書き込める場所に置いて")), qPrintable(message));
+    QCOMPARE(leftovers(disk.path(), {QStringLiteral("filler")}), QStringList());
+
+    disk.setReadOnly(false);
+    disk.unfill();
+    AppInfo::setProgramFolderForTesting(QString());
+}

@@ -15,6 +15,7 @@ import math
 import os
 import struct
 import sys
+import zlib
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
@@ -130,9 +131,11 @@ def mix(a, b, t):
 class Canvas:
     """A square of pixels, each None (transparent) or an (r, g, b) tuple."""
 
-    def __init__(self, size, smooth):
+    def __init__(self, size, smooth, grid=None):
         self.size = size
         self.smooth = smooth
+        # Shapes are given on a grid of this many units; larger canvases scale them up.
+        self.k = size / (grid or size)
         self.px = [[None] * size for _ in range(size)]
 
     def paint(self, shape, fill, outline=None, width=1.0):
@@ -140,8 +143,9 @@ class Canvas:
 
         Hard mode draws the band as every inside pixel within width steps of an outside
         one, so a 1-pixel outline is a clean pixel line instead of a sampled ring."""
-        n = self.size
-        d = [[shape(x + 0.5, y + 0.5) for x in range(n)] for y in range(n)]
+        n, k = self.size, self.k
+        d = [[shape((x + 0.5) / k, (y + 0.5) / k) * k for x in range(n)] for y in range(n)]
+        width *= k
         reach = int(round(width))
         for y in range(n):
             for x in range(n):
@@ -152,7 +156,7 @@ class Canvas:
                     cover = 1.0 if dist < 0 else 0.0
                 if cover <= 0.0:
                     continue
-                colour = fill(x + 0.5, y + 0.5) if callable(fill) else fill
+                colour = fill((x + 0.5) / k, (y + 0.5) / k) if callable(fill) else fill
                 if outline is not None:
                     if self.smooth:
                         colour = mix(outline, colour, max(0.0, min(1.0, 0.5 - (dist + width))))
@@ -379,8 +383,8 @@ def draw_thunder32():
     return c
 
 
-def draw_window():
-    c = Canvas(32, smooth=True)
+def draw_window(size=32):
+    c = Canvas(size, smooth=True, grid=32)
     outline = hexrgb('#B8457A')
     # Pages peeking out right and below the cover.
     c.paint(box(7, 3, 29, 28, 2), hexrgb('#FFFDF3'), hexrgb('#B89A8E'), 1.0)
@@ -514,6 +518,41 @@ def button_thunder(n):
     return c
 
 
+# ---------------------------------------------------------------- .png writing
+
+def png_bytes(canvas, factor):
+    """An RGBA PNG of canvas shrunk by factor; each pixel averages a factor x factor
+    block, so edges get real partial transparency instead of the icon's 1-bit mask."""
+    n = canvas.size // factor
+    raw = bytearray()
+    for y in range(n):
+        raw.append(0)  # no row filter
+        for x in range(n):
+            block = [canvas.px[y * factor + j][x * factor + i]
+                     for j in range(factor) for i in range(factor)]
+            solid = [c for c in block if c is not None]
+            if not solid:
+                raw += bytes(4)
+                continue
+            rgb = [int(round(sum(c[i] for c in solid) / len(solid))) for i in range(3)]
+            raw += bytes(rgb + [int(round(255 * len(solid) / len(block)))])
+
+    def chunk(kind, data):
+        body = kind + data
+        return struct.pack('>I', len(data)) + body + struct.pack('>I', zlib.crc32(body))
+    header = struct.pack('>IIBBBBB', n, n, 8, 6, 0, 0, 0)
+    return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', header)
+            + chunk(b'IDAT', zlib.compress(bytes(raw), 9)) + chunk(b'IEND', b''))
+
+
+def write_png(rel, canvas, factor):
+    path = os.path.join(ROOT, rel)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, 'wb') as f:
+        f.write(png_bytes(canvas, factor))
+    print('wrote', rel)
+
+
 # ---------------------------------------------------------------- output
 
 def main():
@@ -527,6 +566,8 @@ def main():
                ('snow', button_snow), ('thunder', button_thunder)]
     for name, draw in buttons:
         write_ico('resources/embedded/button_%s.ico' % name, [(draw(32), 4), (draw(16), 4)])
+    # The launcher's icon: the window icon at 128 pixels, drawn at 512 and averaged down.
+    write_png('resources/launcher/merrow-nikki.png', draw_window(512), 4)
     return 0
 
 
