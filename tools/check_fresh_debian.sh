@@ -9,8 +9,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 archive=$(realpath "${1:-$(ls dist/merrow-nikki-*-Linux.tar.gz | tail -n 1)}")
-line=$(grep -m 1 '^sudo apt-get install ' README.md)
-packages=${line#sudo apt-get install }
+line=$(grep -m 1 -E '^ *sudo apt-get install ' README.md)
+packages=${line#*sudo apt-get install }
 echo "archive:  $archive"
 echo "packages: $packages"
 
@@ -20,21 +20,26 @@ for tool in debootstrap Xvfb xwininfo import; do
 done
 
 root=$(mktemp -d /var/tmp/fresh-debian.XXXXXX)
+chmod 755 "$root"   # it becomes /, which the user must be able to enter
 xvfb=
 cleanup() {
     [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
     for m in tmp/.X11-unix dev proc; do umount "$root/$m" 2>/dev/null || true; done
-    rm -rf --one-file-system "$root" "$root.display"
+    rm -rf --one-file-system "$root" "$root.display" "$root.apt.log"
 }
 trap cleanup EXIT
 
 debootstrap --variant=minbase bookworm "$root" http://deb.debian.org/debian >/dev/null
 mount --bind /proc "$root/proc"
 mount --bind /dev "$root/dev"
-chroot "$root" apt-get update -qq
+chroot "$root" apt-get update -qq 2>/dev/null
 # Without recommended packages: stricter than what the README's line installs.
 # shellcheck disable=SC2086
-chroot "$root" apt-get install -y -qq --no-install-recommends $packages >/dev/null
+if ! chroot "$root" apt-get install -y -qq --no-install-recommends $packages >"$root.apt.log" 2>&1; then
+    cat "$root.apt.log" >&2
+    echo "FAILED: the runtime line did not install" >&2
+    exit 1
+fi
 
 # Xvfb picks a free display and writes its number to fd 3.
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -noreset -nolisten tcp 3>"$root.display" >/dev/null 2>&1 &
