@@ -81,7 +81,7 @@ bool open(DataControl& data1, QString* message)
         if (!createWorkbook(path, &error)) {
             // Most often the folder was unpacked where the user may not write.
             *message = QStringLiteral("日記ファイル「%1」を新しく作れませんでした。\n"
-                                      "このフォルダーには書き込めません。読み取り専用か、ディスクがいっぱいかもしれません。\n"
+                                      "このフォルダーには書き込めません。\n読み取り専用か、ディスクがいっぱいかもしれません。\n"
                                       "（%2）\n\n"
                                       "日記のフォルダーごと、ホームフォルダーなど書き込める場所に置いてから、"
                                       "もう一度起動してください。")
