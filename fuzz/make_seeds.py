@@ -13,9 +13,11 @@ import shutil
 import subprocess
 import sys
 import tempfile
-from xml.sax.saxutils import escape
-
 import xlwt
+
+# The flat-ODS writer the interop tests use.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "interop"))
+import fods  # noqa: E402
 
 
 def xlwt_seeds(out):
@@ -69,45 +71,23 @@ def xlwt_seeds(out):
     book.save(os.path.join(out, "xlwt_empty.xls"))
 
 
-def cell(value, formula=None, bold=False):
-    style = ' table:style-name="bold"' if bold else ""
-    if formula is not None:
-        return ('<table:table-cell table:formula="%s" office:value-type="float" office:value="%s">'
-                '<text:p>%s</text:p></table:table-cell>' % (escape(formula), value, value))
-    if isinstance(value, (int, float)):
-        return ('<table:table-cell%s office:value-type="float" office:value="%s"><text:p>%s</text:p>'
-                '</table:table-cell>' % (style, value, value))
-    if value is None:
-        return "<table:table-cell/>"
-    paragraphs = "".join("<text:p>%s</text:p>" % escape(p) for p in value.split("\n"))
-    return '<table:table-cell%s office:value-type="string">%s</table:table-cell>' % (style, paragraphs)
-
-
 def rich_cell():
     return ('<table:table-cell office:value-type="string"><text:p>普通 '
             '<text:span text:style-name="T1">太字</text:span> plain</text:p></table:table-cell>')
 
 
-def fods(path):
+def write_fods(path):
     rows = [
-        [cell("天気", bold=True), cell("予定", bold=True), cell("感想", bold=True), cell("予定色", bold=True)],
-        [cell("晴れ"), cell("歯医者\n午後3時から"), rich_cell(), cell(255)],
-        [cell("雨"), cell(None), cell("walk と読書"), cell(-2147483640)],
-        [cell(None), cell("長い" * 30), cell(None, formula="of:=LEN([.B3])"), cell(0.1)],
+        [fods.cell(name, bold=True) for name in ("天気", "予定", "感想", "予定色")],
+        [fods.cell("晴れ"), fods.cell("歯医者\n午後3時から"), rich_cell(), fods.cell(255)],
+        [fods.cell("雨"), fods.cell(None), fods.cell("walk と読書"), fods.cell(-2147483640)],
+        [fods.cell(None), fods.cell("長い" * 30), fods.cell(None, formula="of:=LEN([.B3])", cached=0), fods.cell(0.1)],
     ]
     sheet1 = '<table:table table:name="Sheet1">%s</table:table>' % "".join(
         "<table:table-row>%s</table:table-row>" % "".join(r) for r in rows)
     sheet2 = ('<table:table table:name="集計"><table:table-row>%s%s</table:table-row></table:table>'
-              % (cell("合計"), cell(255, formula="of:=SUM([Sheet1.D2:D2])")))
-    doc = """<?xml version="1.0" encoding="UTF-8"?>
-<office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
- xmlns:style="urn:oasis:names:tc:opendocument:xmlns:style:1.0"
- xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0"
- xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0"
- xmlns:fo="urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0"
- xmlns:of="urn:oasis:names:tc:opendocument:xmlns:of:1.2"
- office:version="1.2" office:mimetype="application/vnd.oasis.opendocument.spreadsheet">
-<office:automatic-styles>
+              % (fods.cell("合計"), fods.cell(None, formula="of:=SUM([Sheet1.D2:D2])", cached=255)))
+    doc = fods.DOCUMENT_START + """<office:automatic-styles>
  <style:style style:name="bold" style:family="table-cell">
   <style:text-properties fo:font-weight="bold" style:font-weight-asian="bold"/>
  </style:style>
@@ -129,7 +109,7 @@ def run(args):
 def converted_seeds(out):
     with tempfile.TemporaryDirectory() as tmp:
         source = os.path.join(tmp, "small.fods")
-        fods(source)
+        write_fods(source)
         profile = "file://" + os.path.join(tmp, "profile")
         run(["soffice", "-env:UserInstallation=" + profile, "--headless",
              "--convert-to", "xls:MS Excel 97", "--outdir", tmp, source])

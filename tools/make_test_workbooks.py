@@ -28,9 +28,11 @@ import subprocess
 import sys
 import tempfile
 import zlib
-from xml.sax.saxutils import escape
-
 import xlwt
+
+# The flat-ODS writer the interop tests use.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "interop"))
+import fods  # noqa: E402
 
 HEADERS = (["予定", "出欠"] + ["時間%d" % i for i in range(1, 8)]
            + ["内容%d" % i for i in range(1, 8)] + ["感想", "予定色"]
@@ -102,31 +104,6 @@ def write_xlwt_rows(path, rows):
     book.save(path)
 
 
-def fods_cell(value, bold=False, formula=None, cached=None):
-    style = ' table:style-name="bold"' if bold else ""
-    if formula is not None:
-        if isinstance(cached, str):
-            return ('<table:table-cell%s table:formula="%s" office:value-type="string" '
-                    'office:string-value="%s"><text:p>%s</text:p></table:table-cell>'
-                    % (style, escape(formula, {'"': "&quot;"}), escape(cached), escape(cached)))
-        if isinstance(cached, bool):
-            return ('<table:table-cell%s table:formula="%s" office:value-type="boolean" '
-                    'office:boolean-value="%s"><text:p>%s</text:p></table:table-cell>'
-                    % (style, escape(formula, {'"': "&quot;"}), "true" if cached else "false",
-                       "TRUE" if cached else "FALSE"))
-        return ('<table:table-cell%s table:formula="%s" office:value-type="float" '
-                'office:value="%s"><text:p>%s</text:p></table:table-cell>'
-                % (style, escape(formula, {'"': "&quot;"}), cached, cached))
-    if value is None or value == "":
-        return "<table:table-cell%s/>" % style
-    if isinstance(value, (int, float)):
-        return ('<table:table-cell%s office:value-type="float" office:value="%s">'
-                '<text:p>%s</text:p></table:table-cell>' % (style, value, value))
-    paragraphs = "".join("<text:p>%s</text:p>" % escape(p) for p in value.split("\n"))
-    return ('<table:table-cell%s office:value-type="string">%s</table:table-cell>'
-            % (style, paragraphs))
-
-
 def libreoffice_layout():
     """Column order of the LibreOffice sheet: the extra column "メモ欄" third,
     天気 moved to the front."""
@@ -141,50 +118,42 @@ def write_fods(path):
     records = diary_records(365)
     rows = []
     rows.append("<table:table-row>%s</table:table-row>"
-                % "".join(fods_cell(name, bold=True) for name in columns))
+                % "".join(fods.cell(name, bold=True) for name in columns))
     for index, rec in enumerate(records):
         cells = []
         for name in columns:
             if name == "メモ欄":
                 if index == 0:
-                    cells.append(fods_cell(None, formula="of:=LEN([.D2])", cached=6))
+                    cells.append(fods.cell(None, formula="of:=LEN([.D2])", cached=6))
                 elif index == 1:
                     # LibreOffice 7.4 stores 0 as this text formula's cached
                     # result in .xls; Gnumeric stores the text.
-                    cells.append(fods_cell(None, formula='of:=CONCATENATE("合計";"!")',
+                    cells.append(fods.cell(None, formula='of:=CONCATENATE("合計";"!")',
                                            cached="合計!"))
                 elif index == 2:
-                    cells.append(fods_cell("太字のメモ", bold=True))
+                    cells.append(fods.cell("太字のメモ", bold=True))
                 else:
-                    cells.append(fods_cell("Memo %d 日本語" % index if index % 3 == 0 else None))
+                    cells.append(fods.cell("Memo %d 日本語" % index if index % 3 == 0 else None))
             else:
                 value = rec.get(name)
                 if isinstance(value, str):
                     value = value.replace("\r\n", "\n")
-                cells.append(fods_cell(value, bold=(name == "出欠" and index == 0)))
+                cells.append(fods.cell(value, bold=(name == "出欠" and index == 0)))
         rows.append("<table:table-row>%s</table:table-row>" % "".join(cells))
     sheet1 = ('<table:table table:name="Sheet1">'
               '<table:table-column table:style-name="wide"/>'
               '<table:table-column table:number-columns-repeated="%d"/>%s</table:table>'
               % (len(columns) - 1, "".join(rows)))
     summary_rows = [
-        "<table:table-row>%s%s</table:table-row>" % (fods_cell("合計", bold=True),
-                                                     fods_cell(None, formula="of:=SUM([Sheet1.Y2:Y4])",
+        "<table:table-row>%s%s</table:table-row>" % (fods.cell("合計", bold=True),
+                                                     fods.cell(None, formula="of:=SUM([Sheet1.Y2:Y4])",
                                                                cached=-2147483640 * 2 + 255)),
-        "<table:table-row>%s%s</table:table-row>" % (fods_cell("真偽"),
-                                                     fods_cell(None, formula="of:=1<2", cached=True)),
-        "<table:table-row>%s%s</table:table-row>" % (fods_cell("小数"), fods_cell(0.1)),
+        "<table:table-row>%s%s</table:table-row>" % (fods.cell("真偽"),
+                                                     fods.cell(None, formula="of:=1<2", cached=True)),
+        "<table:table-row>%s%s</table:table-row>" % (fods.cell("小数"), fods.cell(0.1)),
     ]
     sheet2 = '<table:table table:name="集計">%s</table:table>' % "".join(summary_rows)
-    doc = """<?xml version="1.0" encoding="UTF-8"?>
-<office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
- xmlns:style="urn:oasis:names:tc:opendocument:xmlns:style:1.0"
- xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0"
- xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0"
- xmlns:fo="urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0"
- xmlns:of="urn:oasis:names:tc:opendocument:xmlns:of:1.2"
- office:version="1.2" office:mimetype="application/vnd.oasis.opendocument.spreadsheet">
-<office:font-face-decls>
+    doc = fods.DOCUMENT_START + """<office:font-face-decls>
  <style:font-face style:name="Liberation Sans" svg:font-family="'Liberation Sans'" xmlns:svg="urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0"/>
  <style:font-face style:name="IPAGothic" svg:font-family="IPAGothic" xmlns:svg="urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0"/>
 </office:font-face-decls>

@@ -33,7 +33,8 @@ import math
 import os
 import sys
 import xml.etree.ElementTree as ET
-from xml.sax.saxutils import escape
+
+import fods
 
 
 def number_text(v):
@@ -69,15 +70,7 @@ def write_xlwt(desc, out):
     book.save(out)
 
 
-FODS_HEAD = """<?xml version="1.0" encoding="UTF-8"?>
-<office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
- xmlns:style="urn:oasis:names:tc:opendocument:xmlns:style:1.0"
- xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0"
- xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0"
- xmlns:fo="urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0"
- xmlns:of="urn:oasis:names:tc:opendocument:xmlns:of:1.2"
- office:version="1.2" office:mimetype="application/vnd.oasis.opendocument.spreadsheet">
-<office:styles>
+FODS_HEAD = fods.DOCUMENT_START + """<office:styles>
  <style:style style:name="Default" style:family="table-cell"/>
 </office:styles>
 <office:automatic-styles>
@@ -90,53 +83,13 @@ FODS_HEAD = """<?xml version="1.0" encoding="UTF-8"?>
 """
 
 
-def fods_paragraphs(text):
-    out = []
-    for line in text.split("\n"):
-        # Runs of spaces and tabs are markup in ODF, not character data.
-        parts, i = [], 0
-        while i < len(line):
-            ch = line[i]
-            if ch == "\t":
-                parts.append("<text:tab/>")
-                i += 1
-            elif ch == " ":
-                j = i
-                while j < len(line) and line[j] == " ":
-                    j += 1
-                n = j - i
-                parts.append(" " if n == 1 else '<text:s text:c="%d"/>' % n)
-                i = j
-            else:
-                j = i
-                while j < len(line) and line[j] not in " \t":
-                    j += 1
-                parts.append(escape(line[i:j]))
-                i = j
-        out.append("<text:p>%s</text:p>" % "".join(parts))
-    return "".join(out)
-
-
 def fods_cell(v, bold):
-    st = ' table:style-name="bold"' if bold else ""
-    if v is None or v == "":
-        return "<table:table-cell%s/>" % st
+    """A cell of a description: plain values, {"formula", "cached"} or {"bool"}."""
     if isinstance(v, dict) and "formula" in v:
-        cached = v.get("cached", 0)
-        f = escape("of:=" + v["formula"], {'"': "&quot;"})
-        if isinstance(cached, str):
-            return ('<table:table-cell%s table:formula="%s" office:value-type="string" office:string-value="%s">'
-                    '<text:p>%s</text:p></table:table-cell>' % (st, f, escape(cached, {'"': "&quot;"}), escape(cached)))
-        return ('<table:table-cell%s table:formula="%s" office:value-type="float" office:value="%s">'
-                '<text:p>%s</text:p></table:table-cell>' % (st, f, cached, cached))
+        return fods.cell(None, bold, formula="of:=" + v["formula"], cached=v.get("cached", 0))
     if isinstance(v, dict) and "bool" in v:
-        b = "true" if v["bool"] else "false"
-        return ('<table:table-cell%s office:value-type="boolean" office:boolean-value="%s">'
-                '<text:p>%s</text:p></table:table-cell>' % (st, b, b.upper()))
-    if isinstance(v, (int, float)):
-        return ('<table:table-cell%s office:value-type="float" office:value="%s"><text:p>%s</text:p>'
-                '</table:table-cell>' % (st, repr(v) if isinstance(v, float) else v, v))
-    return '<table:table-cell%s office:value-type="string">%s</table:table-cell>' % (st, fods_paragraphs(v))
+        return fods.cell(bool(v["bool"]), bold)
+    return fods.cell(v, bold)
 
 
 def write_fods(desc, out):
@@ -189,7 +142,7 @@ def fods_text(desc):
             rows.append("<table:table-row>%s</table:table-row>"
                         % "".join(fods_cell(grid.get((r, c)), (r, c) in bolds) for c in range(ncols)))
         tables.append('<table:table table:name="%s">%s%s</table:table>'
-                      % (escape(s["name"], {'"': "&quot;"}), "".join(cols), "".join(rows)))
+                      % (fods.attribute(s["name"]), "".join(cols), "".join(rows)))
     return (FODS_HEAD % "\n".join(col_styles) + "".join(tables)
             + "</office:spreadsheet></office:body></office:document>\n")
 
