@@ -48,7 +48,8 @@ bool ContinuedReader::nextSegment()
     return m_index < m_segments.size();
 }
 
-bool ContinuedReader::read(char* out, quint32 count)
+template <typename Sink>
+bool ContinuedReader::consume(quint32 count, Sink sink)
 {
     if (count > m_remaining)
         return false;
@@ -56,8 +57,7 @@ bool ContinuedReader::read(char* out, quint32 count)
         nextSegment();
         const Segment& s = m_segments[m_index];
         const quint32 n = std::min(count, s.size - m_offset);
-        std::memcpy(out, s.data + m_offset, n);
-        out += n;
+        sink(s.data + m_offset, n);
         m_offset += n;
         m_remaining -= n;
         count -= n;
@@ -65,21 +65,20 @@ bool ContinuedReader::read(char* out, quint32 count)
     return true;
 }
 
+bool ContinuedReader::read(char* out, quint32 count)
+{
+    return consume(count, [&out](const char* bytes, quint32 n) {
+        std::memcpy(out, bytes, n);
+        out += n;
+    });
+}
+
 bool ContinuedReader::skip(quint32 count, QByteArray* keep)
 {
-    if (count > m_remaining)
-        return false;
-    while (count > 0) {
-        nextSegment();
-        const Segment& s = m_segments[m_index];
-        const quint32 n = std::min(count, s.size - m_offset);
+    return consume(count, [keep](const char* bytes, quint32 n) {
         if (keep)
-            keep->append(s.data + m_offset, n);
-        m_offset += n;
-        m_remaining -= n;
-        count -= n;
-    }
-    return true;
+            keep->append(bytes, n);
+    });
 }
 
 bool ContinuedReader::readU8(quint8* v)

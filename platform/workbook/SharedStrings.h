@@ -48,6 +48,9 @@ public:
 
 private:
     bool nextSegment();
+    // Hands the next count bytes to sink, one piece per segment they span.
+    template <typename Sink>
+    bool consume(quint32 count, Sink sink);
 
     std::vector<Segment> m_segments;
     size_t m_index = 0;
