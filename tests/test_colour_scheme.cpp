@@ -1,5 +1,6 @@
 // The colour scheme: applying and reading it back, the colour settings dialog,
 // and the settings file that keeps it between runs.
+#include "support/FileBytes.h"
 #include "support/DiaryFixture.h"
 
 #include "appearance/ColourScheme.h"
@@ -32,13 +33,6 @@ QByteArray readFile(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
 }
 
 int topLevelCount(const QString& name)
@@ -137,7 +131,7 @@ void TestColourScheme::readerAcceptsWhatItMayAndRefusesTheRest()
 void TestColourScheme::schemeSurvivesARestart()
 {
     DiaryFixture diary;
-    writeFile(SettingsFile::path(), "815785,13101301,0,16777215,16777215,815785\r\n" + QByteArray(200, '9'));
+    QVERIFY(writeAll(SettingsFile::path(), "815785,13101301,0,16777215,16777215,815785\r\n" + QByteArray(200, '9')));
     QVERIFY(diary.start());
     QVERIFY(CurrentColourScheme(*diary.form()) == Example);
     ApplyColourScheme(*diary.form(), Other);
@@ -153,7 +147,7 @@ void TestColourScheme::schemeSurvivesARestart()
 void TestColourScheme::badFileKeepsDesignColoursAndCloseMendsIt()
 {
     DiaryFixture diary;
-    writeFile(SettingsFile::path(), "12,34\r\nnot a colour\r\n");
+    QVERIFY(writeAll(SettingsFile::path(), "12,34\r\nnot a colour\r\n"));
     QVERIFY(diary.start());
     const ColourScheme design = CurrentColourScheme(*diary.form());
     QCOMPARE(design[ColourScheme::CaptionText], ColourValue(0x000C72A9));
@@ -187,7 +181,7 @@ void TestColourScheme::okAppliesButDoesNotWriteUntilClose()
     DiaryFixture diary;
     QVERIFY(diary.start());
     ApplyColourScheme(*diary.form(), Example);
-    writeFile(SettingsFile::path(), SettingsFile::format(Example));
+    QVERIFY(writeAll(SettingsFile::path(), SettingsFile::format(Example)));
     diary.form()->Command1_Click();
     FrmAbout* about = diary.form()->openColourSettings();
     ColourChooser::setNextAnswerForTesting(ColourValue(0x00ABCDEF));

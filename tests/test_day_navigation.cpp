@@ -1,5 +1,6 @@
 // The main window from start to a chosen day: which record is on screen, and
 // when typed text reaches the workbook.
+#include "support/FileBytes.h"
 #include "support/DiaryFixture.h"
 
 #include "appearance/SettingsFile.h"
@@ -176,10 +177,7 @@ void TestDayNavigation::firstActivationHappensOnce()
     QCOMPARE(form->Data1->currentRecord(), 50);
 
     // A different scheme on disk now must not be read on a later activation.
-    QFile settings(SettingsFile::path());
-    QVERIFY(settings.open(QIODevice::WriteOnly));
-    settings.write("255\r\n0\r\n0\r\n0\r\n0\r\n0\r\n");
-    settings.close();
+    QVERIFY(writeAll(SettingsFile::path(), "255\r\n0\r\n0\r\n0\r\n0\r\n0\r\n"));
     const ColourValue caption = form->backColour();
 
     QEvent activate(QEvent::WindowActivate);
@@ -216,10 +214,7 @@ void TestDayNavigation::unusableWorkbookIsRefusedUntouched()
     QFETCH(QByteArray, bytes);
     QFETCH(QString, expected);
     DiaryFixture diary;
-    QFile file(diary.workbookPath());
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-    file.close();
+    QVERIFY(writeAll(diary.workbookPath(), bytes));
 
     QString message;
     QVERIFY(!diary.start(&message));

@@ -1,4 +1,5 @@
 // Per-day text colours, the weather picture, and the weather picker.
+#include "support/FileBytes.h"
 #include "support/DiaryFixture.h"
 
 #include "main_window/Form1.h"
@@ -261,10 +262,7 @@ void TestEntryColours::unsuitableWeatherPathsNeitherBlockNorCrash()
     QVERIFY(big.open(QIODevice::WriteOnly));
     QVERIFY(big.resize(PictureLoader::MaxFileBytes + 1));
     big.close();
-    QFile junk(folder.file(QStringLiteral("junk.ico")));
-    QVERIFY(junk.open(QIODevice::WriteOnly));
-    junk.write("not a picture at all");
-    junk.close();
+    QVERIFY(writeAll(folder.file(QStringLiteral("junk.ico")), "not a picture at all"));
 
     QElapsedTimer timer;
     timer.start();

@@ -1,4 +1,5 @@
 // The start sequence: the splash, then the main window on today's page.
+#include "support/FileBytes.h"
 #include "support/DiaryFixture.h"
 
 #include "app/FrmSplash.h"
@@ -63,10 +64,7 @@ void TestStartSequence::splashHandsOverToTodaysPage()
 void TestStartSequence::unusableDiaryEndsCleanly()
 {
     DiaryFixture diary;
-    QFile file(diary.workbookPath());
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("<html><body>not a diary</body></html>");
-    file.close();
+    QVERIFY(writeAll(diary.workbookPath(), "<html><body>not a diary</body></html>"));
     QVERIFY(FrmSplash::Form_Load() == nullptr);
     const QStringList shown = MessageBox::shownTextsForTesting();
     QCOMPARE(shown.size(), 1);

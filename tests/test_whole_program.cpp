@@ -1,4 +1,5 @@
 // The real program file, started as a user starts it, in a folder of its own.
+#include "support/FileBytes.h"
 #include "support/TestFolder.h"
 
 #include <QDir>
@@ -56,11 +57,9 @@ void TestWholeProgram::refusesADamagedDiaryWithoutTouchingIt()
 {
     TestFolder folder;
     const QString program = installProgram(folder.path());
-    QFile diary(folder.file(QStringLiteral("nikki.xls")));
-    QVERIFY(diary.open(QIODevice::WriteOnly));
+    const QString diary = folder.file(QStringLiteral("nikki.xls"));
     const QByteArray junk("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1 truncated", 18);
-    diary.write(junk);
-    diary.close();
+    QVERIFY(writeAll(diary, junk));
 
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -73,8 +72,7 @@ void TestWholeProgram::refusesADamagedDiaryWithoutTouchingIt()
     QCOMPARE(process.state(), QProcess::Running);
     process.kill();
     process.waitForFinished();
-    QVERIFY(diary.open(QIODevice::ReadOnly));
-    QCOMPARE(diary.readAll(), junk);
+    QCOMPARE(readAll(diary), junk);
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files).size(), 2);
 }
 

@@ -1,5 +1,6 @@
 // Files that are not diaries, damaged or hostile: each is refused with the
 // right kind of error, left as it was, and never crashes or hangs the engine.
+#include "support/FileBytes.h"
 #include "support/LittleEndian.h"
 #include "platform/workbook/BiffBook.h"
 #include "platform/workbook/CompoundFile.h"
@@ -21,15 +22,9 @@ Q_DECLARE_METATYPE(workbook::ErrorKind)
 
 namespace {
 
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 QByteArray dataFile(const char* name)
 {
-    return readFile(QStringLiteral(TEST_DATA_DIR "/") + QLatin1String(name));
+    return readAll(QStringLiteral(TEST_DATA_DIR "/") + QLatin1String(name));
 }
 
 
@@ -202,16 +197,13 @@ void TestWorkbookErrors::refusesWhatIsNoUsableWorkbook()
     QFETCH(ErrorKind, kind);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("nikki.xls"));
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-    f.close();
+    QVERIFY(writeAll(path, bytes));
     Error error;
     const auto book = Workbook::open(path, &error);
     QVERIFY(!book);
     QCOMPARE(error.kind, kind);
     QVERIFY(!error.detail.isEmpty());
-    QCOMPARE(readFile(path), bytes);
+    QCOMPARE(readAll(path), bytes);
 }
 
 void TestWorkbookErrors::refusesDamagedCellsWhenReading_data()
@@ -233,10 +225,7 @@ void TestWorkbookErrors::refusesDamagedCellsWhenReading()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("nikki.xls"));
     const QByteArray bytes = workbookFile(stream(sst(le16(1) + char(0) + "a", 1), labelSst(0, 0, 0) + cells));
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-    f.close();
+    QVERIFY(writeAll(path, bytes));
     Error error;
     const auto book = Workbook::open(path, &error);
     QVERIFY2(book, qPrintable(error.detail));
@@ -246,7 +235,7 @@ void TestWorkbookErrors::refusesDamagedCellsWhenReading()
     // Nor is it rewritten: a save needs the sheet's cells.
     QVERIFY(!book->writeFields(QStringLiteral("S"), {{5, 0, QStringLiteral("x")}}, &error));
     QCOMPARE(error.kind, ErrorKind::Damaged);
-    QCOMPARE(readFile(path), bytes);
+    QCOMPARE(readAll(path), bytes);
 }
 
 void TestWorkbookErrors::refusesUnreadablePaths()
@@ -281,7 +270,7 @@ void TestWorkbookErrors::survivesRandomDamage()
                                                              {0, 1, QStringLiteral("255"), true}, {1, 2, QString(300, u'字')}},
                                   &error));
     }
-    const QList<QByteArray> seeds{readFile(fresh), dataFile("diary_gnumeric.xls")};
+    const QList<QByteArray> seeds{readAll(fresh), dataFile("diary_gnumeric.xls")};
     QRandomGenerator random(20240601);
     const QString path = dir.filePath(QStringLiteral("mutant.xls"));
     int accepted = 0;
@@ -294,10 +283,7 @@ void TestWorkbookErrors::survivesRandomDamage()
         }
         if (round % 50 == 0)
             bytes.truncate(random.bounded(bytes.size()));
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-        f.close();
+        QVERIFY(writeAll(path, bytes));
         const auto book = Workbook::open(path, &error);
         if (!book) {
             QVERIFY2(error.kind == ErrorKind::NotWorkbook || error.kind == ErrorKind::Damaged
@@ -338,10 +324,7 @@ void TestWorkbookErrors::pairsAFormulaOnlyWithTheStringRightAfterIt()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("nikki.xls"));
     for (const auto& [cells, text] : cases) {
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(workbookFile(stream(sst(le16(1) + char(0) + "a", 1), labelSst(0, 0, 0) + cells + labelSst(3, 0, 0))));
-        f.close();
+        QVERIFY(writeAll(path, workbookFile(stream(sst(le16(1) + char(0) + "a", 1), labelSst(0, 0, 0) + cells + labelSst(3, 0, 0)))));
         Error error;
         auto book = Workbook::open(path, &error);
         QVERIFY2(book, qPrintable(error.detail));
@@ -364,10 +347,7 @@ void TestWorkbookErrors::reservesNoWideRecordForEveryLaterOne()
         cells += record(rt::Rk, le16(quint16(row)) + le16(0) + le16(15) + le32(2 << 2 | 2));
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("nikki.xls"));
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(workbookFile(stream({}, cells)));
-    f.close();
+    QVERIFY(writeAll(path, workbookFile(stream({}, cells))));
     Error error;
     auto book = Workbook::open(path, &error);
     QVERIFY2(book, qPrintable(error.detail));
@@ -400,15 +380,12 @@ void TestWorkbookErrors::keepsEachStreamOfTheWorkbookStreamsSize()
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("nikki.xls"));
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(file);
-    f.close();
+    QVERIFY(writeAll(path, file));
     auto opened = Workbook::open(path, &error);
     QVERIFY2(opened, qPrintable(error.detail));
     QVERIFY2(opened->writeFields(QStringLiteral("S"), {{0, 0, QStringLiteral("x")}}, &error), qPrintable(error.detail));
     CompoundEntry saved;
-    QVERIFY(readCompoundFile(readFile(path), &saved, &error));
+    QVERIFY(readCompoundFile(readAll(path), &saved, &error));
     const auto kept = std::find_if(saved.children.begin(), saved.children.end(),
                                    [](const CompoundEntry& e) { return e.name == "WORKBOOK"; });
     QVERIFY(kept != saved.children.end());
@@ -423,10 +400,7 @@ void TestWorkbookErrors::reservesNoRecordBeyondTheLastRow()
                              + record(rt::Rk, le16(65535) + le16(0) + le16(15) + le32(2 << 2 | 2));
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("nikki.xls"));
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(workbookFile(stream({}, cells)));
-    f.close();
+    QVERIFY(writeAll(path, workbookFile(stream({}, cells))));
     Error error;
     auto book = Workbook::open(path, &error);
     QVERIFY2(book, qPrintable(error.detail));

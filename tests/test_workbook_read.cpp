@@ -1,5 +1,6 @@
 // Reading workbooks as real programs write them, and SST/cell encodings that
 // only Excel produces, built here byte by byte.
+#include "support/FileBytes.h"
 #include "support/LittleEndian.h"
 #include "platform/workbook/BiffBook.h"
 #include "platform/workbook/CompoundFile.h"
@@ -93,10 +94,8 @@ QByteArray compoundFile(const QByteArray& stream, const QByteArray& name = "Work
 std::unique_ptr<Workbook> openBytes(const QTemporaryDir& dir, const QByteArray& bytes, Error* error)
 {
     const QString path = dir.filePath(QStringLiteral("built.xls"));
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+    if (!writeAll(path, bytes))
         qFatal("cannot write test file");
-    f.close();
     return Workbook::open(path, error);
 }
 

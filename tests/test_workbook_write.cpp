@@ -1,5 +1,6 @@
 // Read-modify-write: what the engine writes, what it keeps, and how a save
 // behaves when the disk, the folder or another program gets in the way.
+#include "support/FileBytes.h"
 #include "platform/workbook/BiffBook.h"
 #include "platform/workbook/CompoundFile.h"
 #include "platform/workbook/Workbook.h"
@@ -540,10 +541,7 @@ void TestWorkbookWrite::keepsSharedFormulasWhenTheirCellIsOverwritten()
                                                       + QByteArray("\x1E\x07\x00", 3));
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("shared.xls"));
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(workbookFile(formula(0, 7) + shared + formula(1, 7)));
-    f.close();
+    QVERIFY(writeAll(path, workbookFile(formula(0, 7) + shared + formula(1, 7))));
 
     Error error;
     auto book = Workbook::open(path, &error);
@@ -588,10 +586,7 @@ void TestWorkbookWrite::keepsEditsOfOtherPrograms()
 
     // Replaced by something that is no workbook: refused, and left alone.
     const QByteArray html("<html><body>not a diary</body></html>");
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(html);
-    f.close();
+    QVERIFY(writeAll(path, html));
     QVERIFY(!mine->writeFields(Sheet1, {{13, 0, QStringLiteral("x")}}, &error));
     QCOMPARE(error.kind, ErrorKind::NotWorkbook);
     QCOMPARE(readFile(path), html);
