@@ -31,12 +31,6 @@ namespace {
 const QString Sheet1 = QStringLiteral("Sheet1");
 const QString PythonWithXlrd = QStringLiteral("/usr/bin/python3");
 
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 QString copyData(const QTemporaryDir& dir, const QString& name, const QString& as = QStringLiteral("nikki.xls"))
 {
     const QString to = dir.filePath(as);
@@ -92,7 +86,7 @@ Parsed parse(const QString& path)
 {
     Parsed p;
     Error error;
-    const QByteArray bytes = readFile(path);
+    const QByteArray bytes = readAll(path);
     if (!readCompoundFile(bytes, &p.root, &error))
         qFatal("unreadable compound file");
     // Copied: the stream must not refer into bytes, which go away here.
@@ -505,7 +499,7 @@ void TestWorkbookWrite::refusesTooLongFieldsWritingNothing()
 {
     QTemporaryDir dir;
     const QString path = copyData(dir, QStringLiteral("diary_libreoffice.xls"));
-    const QByteArray bytes = readFile(path);
+    const QByteArray bytes = readAll(path);
     Error error;
     auto book = Workbook::open(path, &error);
     QVERIFY(book);
@@ -513,7 +507,7 @@ void TestWorkbookWrite::refusesTooLongFieldsWritingNothing()
     QVERIFY(!book->writeFields(Sheet1, writes, &error));
     QCOMPARE(error.kind, ErrorKind::FieldTooLong);
     QVERIFY2(error.detail.contains(QLatin1String("record 3, column 4")), qPrintable(error.detail));
-    QCOMPARE(readFile(path), bytes);
+    QCOMPARE(readAll(path), bytes);
     RecordTable t;
     QVERIFY(book->readTable(Sheet1, &t, &error));
     QCOMPARE(t.field(3, 1), table(path).field(3, 1));
@@ -525,7 +519,7 @@ void TestWorkbookWrite::refusesTooLongFieldsWritingNothing()
     QVERIFY(!book->writeFields(Sheet1, {{0, 256, QStringLiteral("x")}}, &error));
     QVERIFY(!book->writeFields(QStringLiteral("No such sheet"), {{0, 0, QStringLiteral("x")}}, &error));
     QCOMPARE(error.kind, ErrorKind::NoSheet);
-    QCOMPARE(readFile(path), bytes);
+    QCOMPARE(readAll(path), bytes);
 }
 
 void TestWorkbookWrite::keepsSharedFormulasWhenTheirCellIsOverwritten()
@@ -589,14 +583,14 @@ void TestWorkbookWrite::keepsEditsOfOtherPrograms()
     QVERIFY(writeAll(path, html));
     QVERIFY(!mine->writeFields(Sheet1, {{13, 0, QStringLiteral("x")}}, &error));
     QCOMPARE(error.kind, ErrorKind::NotWorkbook);
-    QCOMPARE(readFile(path), html);
+    QCOMPARE(readAll(path), html);
 }
 
 void TestWorkbookWrite::failedSaveChangesNothing()
 {
     QTemporaryDir dir;
     const QString path = copyData(dir, QStringLiteral("diary_libreoffice.xls"));
-    const QByteArray bytes = readFile(path);
+    const QByteArray bytes = readAll(path);
     Error error;
     auto book = Workbook::open(path, &error);
     QVERIFY(book);
@@ -615,7 +609,7 @@ void TestWorkbookWrite::failedSaveChangesNothing()
         QVERIFY(!ok);
         QCOMPARE(error.kind, ErrorKind::WriteFailed);
         QVERIFY(!error.detail.isEmpty());
-        QCOMPARE(readFile(path), bytes);
+        QCOMPARE(readAll(path), bytes);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("nikki.xls")});
         RecordTable t;
         QVERIFY(book->readTable(Sheet1, &t, &error));
@@ -648,7 +642,7 @@ void TestWorkbookWrite::failedSaveChangesNothing()
     QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QCOMPARE(kind, ErrorKind::WriteFailed);
     QVERIFY(!detail.isEmpty());
-    QCOMPARE(readFile(path), bytes);
+    QCOMPARE(readAll(path), bytes);
 
     // Once the folder is writable again, the pending fields can be saved.
     QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
@@ -746,7 +740,7 @@ void TestWorkbookWrite::libreOfficeReadsWrittenWorkbooks()
     lo.start(soffice, args + files);
     QVERIFY(lo.waitForFinished(300000));
     for (const QString& path : std::as_const(files)) {
-        const QString csv = QString::fromUtf8(readFile(dir.filePath(QStringLiteral("csv/")) + QFileInfo(path).completeBaseName()
+        const QString csv = QString::fromUtf8(readAll(dir.filePath(QStringLiteral("csv/")) + QFileInfo(path).completeBaseName()
                                                        + QStringLiteral("-Sheet1.csv")));
         QVERIFY2(!csv.isEmpty(), qPrintable(path));
         QVERIFY2(csv.contains(QStringLiteral("\n\"新しい\n予定\",")), qPrintable(path));
