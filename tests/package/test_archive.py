@@ -69,13 +69,20 @@ class Display:
                 capture_output=True, text=True, env=UTF8).stdout
             if '_NET_WM_PID(CARDINAL) = %d\n' % pid not in props:
                 continue
-            info = run(['xwininfo', '-display', self.name, '-id', word], env=UTF8).stdout
+            # The splash may be gone by now; a vanished window is simply not listed.
+            info = subprocess.run(['xwininfo', '-display', self.name, '-id', word],
+                                  capture_output=True, text=True, env=UTF8).stdout
             if 'IsViewable' not in info:
                 continue
             value = {line.split('(', 1)[0]: line.split(' = ', 1)[1]
                      for line in props.splitlines() if ' = ' in line}
             found.append((value.get('_NET_WM_NAME', ''), value.get('WM_CLASS', ''), word))
         return found
+
+    def main_window_of(self, pid):
+        """Waits past the splash for the diary's own window."""
+        return wait_for('the main window', lambda: [
+            w for w in self.windows_of(pid) if w[0] == '"Merrow日記Lt."'])[0]
 
     def colours_in(self, window):
         shot = run(['import', '-display', self.name, '-window', window, 'png:-'],
@@ -170,8 +177,7 @@ class TestArchive(unittest.TestCase):
         os.makedirs(home)
         program = self.start([os.path.join(folder, 'pravok')], home)
         try:
-            window = wait_for('the main window', lambda: [
-                w for w in self.display.windows_of(program.pid) if w[0] == '"Merrow日記Lt."'])[0]
+            window = self.display.main_window_of(program.pid)
             self.assertEqual(window[1], '"pravok", "pravok"')   # the launcher's StartupWMClass
             # Captions, calendar digits and box borders in their own colours; an
             # undrawn window is one flat colour.
@@ -217,7 +223,7 @@ class TestArchive(unittest.TestCase):
                 self.assertEqual(launch.returncode, 0)
                 started = wait_for('the launched program', lambda: self.programs_under(folder))
                 self.assertEqual(len(started), 1)
-                wait_for('its window', lambda: self.display.windows_of(started[0]))
+                self.display.main_window_of(started[0])
                 self.close_orderly(started[0])
                 self.assertTrue(os.path.exists(os.path.join(folder, 'nikki.xls')))
 
