@@ -87,19 +87,15 @@ def write_fods(path):
         "<table:table-row>%s</table:table-row>" % "".join(r) for r in rows)
     sheet2 = ('<table:table table:name="集計"><table:table-row>%s%s</table:table-row></table:table>'
               % (fods.cell("合計"), fods.cell(None, formula="of:=SUM([Sheet1.D2:D2])", cached=255)))
-    doc = fods.DOCUMENT_START + """<office:automatic-styles>
+    head = """<office:automatic-styles>
  <style:style style:name="bold" style:family="table-cell">
   <style:text-properties fo:font-weight="bold" style:font-weight-asian="bold"/>
  </style:style>
  <style:style style:name="T1" style:family="text">
   <style:text-properties fo:font-weight="bold" style:font-weight-asian="bold"/>
  </style:style>
-</office:automatic-styles>
-<office:body><office:spreadsheet>%s%s</office:spreadsheet></office:body>
-</office:document>
-""" % (sheet1, sheet2)
-    with open(path, "w", encoding="utf-8") as f:
-        f.write(doc)
+</office:automatic-styles>"""
+    fods.write(path, head, (sheet1, sheet2))
 
 
 def run(args):

@@ -153,7 +153,7 @@ def write_fods(path):
         "<table:table-row>%s%s</table:table-row>" % (fods.cell("小数"), fods.cell(0.1)),
     ]
     sheet2 = '<table:table table:name="集計">%s</table:table>' % "".join(summary_rows)
-    doc = fods.DOCUMENT_START + """<office:font-face-decls>
+    head = """<office:font-face-decls>
  <style:font-face style:name="Liberation Sans" svg:font-family="'Liberation Sans'" xmlns:svg="urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0"/>
  <style:font-face style:name="IPAGothic" svg:font-family="IPAGothic" xmlns:svg="urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0"/>
 </office:font-face-decls>
@@ -169,12 +169,8 @@ def write_fods(path):
  <style:style style:name="bold" style:family="table-cell" style:parent-style-name="Default">
   <style:text-properties fo:font-weight="bold" style:font-weight-asian="bold"/>
  </style:style>
-</office:automatic-styles>
-<office:body><office:spreadsheet>%s%s</office:spreadsheet></office:body>
-</office:document>
-""" % (sheet1, sheet2)
-    with open(path, "w", encoding="utf-8") as f:
-        f.write(doc)
+</office:automatic-styles>"""
+    fods.write(path, head, (sheet1, sheet2))
 
 
 RECALC_ON_LOAD = """<?xml version="1.0" encoding="UTF-8"?>

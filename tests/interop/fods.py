@@ -4,7 +4,7 @@ fixture scripts hand workbooks to LibreOffice and Gnumeric to be saved as .xls."
 from xml.sax.saxutils import escape
 
 # The document element with the namespaces every writer here needs; the caller
-# adds its styles and body, then "</office:document>".
+# adds its styles and body, then "</office:document>" (or lets write() do it).
 DOCUMENT_START = """<?xml version="1.0" encoding="UTF-8"?>
 <office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
  xmlns:style="urn:oasis:names:tc:opendocument:xmlns:style:1.0"
@@ -69,3 +69,11 @@ def cell(value, bold=False, formula=None, cached=None):
     if value is None or value == "":
         return "<table:table-cell%s/>" % style
     return '<table:table-cell%s office:value-type="string">%s</table:table-cell>' % (style, paragraphs(value))
+
+
+def write(path, head, tables):
+    """A whole document: head holds the font and style declarations, tables the
+    <table:table> elements of the spreadsheet."""
+    with open(path, "w", encoding="utf-8") as f:
+        f.write(DOCUMENT_START + head + "\n<office:body><office:spreadsheet>" + "".join(tables)
+                + "</office:spreadsheet></office:body>\n</office:document>\n")
