@@ -4,6 +4,8 @@
 #   tools/build.sh pravok     the program alone
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# The weather icons have Japanese names; tools mangle them in the C locale.
+export LC_ALL=C.UTF-8
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 targets=()
 for t in "$@"; do targets+=(--target "$t"); done
