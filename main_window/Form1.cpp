@@ -145,7 +145,7 @@ void Form1::writeLeftDay()
     if (!note.isEmpty())
         MessageBox::information(this, note);
     if (!written)
-        MessageBox::warning(this, DiaryStore::saveErrorMessage(Data1->databaseName(), error));
+        MessageBox::warning(this, DiaryStore::saveErrorMessage(*Data1, error));
 }
 
 void Form1::MonthView1_DateClick(const QDate&)
@@ -211,24 +211,30 @@ void Form1::Picture1_Click()
 
 void Form1::Label1_Click()
 {
-    if (const auto colour = ColourChooser::choose(this))
-        Text1->setForeColour(*colour);
+    chooseEntryColour(0, {Text1});
 }
 
 void Form1::Label3_Click(int index)
 {
     if (index < 0 || index >= 7)
         return;
-    if (const auto colour = ColourChooser::choose(this)) {
-        Text3[index]->setForeColour(*colour);
-        Text4[index]->setForeColour(*colour);
-    }
+    chooseEntryColour(size_t(index) + 1, {Text3[index], Text4[index]});
 }
 
 void Form1::Label6_Click()
 {
-    if (const auto colour = ColourChooser::choose(this))
-        Text5->setForeColour(*colour);
+    chooseEntryColour(8, {Text5});
+}
+
+void Form1::chooseEntryColour(size_t field, std::initializer_list<EntryBox*> boxes)
+{
+    const auto colour = ColourChooser::choose(this);
+    if (!colour)
+        return;
+    for (EntryBox* box : boxes)
+        box->setForeColour(*colour);
+    // A choice is stored even when it is the colour the box already showed.
+    m_unreadColours[field].reset();
 }
 
 void Form1::StoreDayColours()
@@ -299,7 +305,7 @@ bool Form1::Form_Unload()
 
     workbook::Error error;
     while (!Data1->close(&error)) {
-        const QString text = DiaryStore::saveErrorMessage(Data1->databaseName(), error)
+        const QString text = DiaryStore::saveErrorMessage(*Data1, error)
             + QStringLiteral("\n\n保存しないで終了すると、保存できなかった内容は失われます。");
         const int choice = MessageBox::choose(
             this, text,

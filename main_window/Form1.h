@@ -99,6 +99,7 @@ private:
     void bindFields();
     void goToDay(const QDate& date);
     void writeLeftDay();
+    void chooseEntryColour(size_t field, std::initializer_list<EntryBox*> boxes);
     bool Form_Unload();
 
     QString m_tag = QStringLiteral("0");

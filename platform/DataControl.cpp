@@ -73,6 +73,18 @@ void DataControl::takeEdits()
     }
 }
 
+bool DataControl::firstTooLongPending(int* record, QString* column) const
+{
+    for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it) {
+        if (it.value().size() > workbook::MaxCellChars) {
+            *record = it.key().first;
+            *column = m_table.columnNames.value(it.key().second);
+            return true;
+        }
+    }
+    return false;
+}
+
 bool DataControl::writePending(workbook::Error* error)
 {
     takeEdits();

@@ -53,6 +53,9 @@ public:
     // pending field. True when nothing is left unwritten.
     bool writePending(workbook::Error* error);
     bool hasPendingEdits() const { return !m_pending.isEmpty(); }
+    // The first pending field too long for a cell: its record (0-based) and
+    // column name; false when there is none.
+    bool firstTooLongPending(int* record, QString* column) const;
     // What the last write found on disk (another program's changes kept, or a
     // vanished file written anew); reading it clears it.
     workbook::SaveNote takeSaveNote() { return std::exchange(m_saveNote, workbook::SaveNote::None); }

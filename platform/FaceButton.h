@@ -11,6 +11,9 @@ public:
     explicit FaceButton(const QString& text, ColourValue face, QWidget* parent = nullptr);
     ColourValue faceColour() const { return m_face; }
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
 private:
     ColourValue m_face;
 };

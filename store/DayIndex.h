@@ -14,6 +14,12 @@ inline int of(const QDate& date)
     return int(QDate(2002, 3, 31).daysTo(date));
 }
 
+// The date of a record: the inverse of of().
+inline QDate dateOf(int index)
+{
+    return QDate(2002, 3, 31).addDays(index);
+}
+
 // The date of the diary's year that stands for a day of any year: the same
 // month and day (April to December in 2002, January to March in 2003), with
 // 29 February as 28 February.

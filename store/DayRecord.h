@@ -22,6 +22,9 @@ inline QString periodColour(int k) { return QStringLiteral("時間色%1").arg(k 
 inline QString impressionsColour() { return QStringLiteral("感想色"); }
 inline QString weather() { return QStringLiteral("天気"); }
 
+// What the pupil calls the box of a column: "今日の予定", "3時間目の授業内容", ...
+QString boxName(const QString& column);
+
 // The nine colour columns, in the order the page stores them.
 QStringList colourColumns();
 // All 27 columns in the order a new diary lays them out.

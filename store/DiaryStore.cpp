@@ -133,13 +133,24 @@ QString openErrorMessage(const QString& path, const workbook::Error& error)
     return QStringLiteral("日記ファイル「%1」を開けません。\n%2\n\nファイルは変更していません。").arg(path, why);
 }
 
-QString saveErrorMessage(const QString& path, const workbook::Error& error)
+QString saveErrorMessage(const DataControl& data1, const workbook::Error& error)
 {
+    const QString path = data1.databaseName();
     QString why;
+    int record = 0;
+    QString column;
     switch (error.kind) {
     case ErrorKind::FieldTooLong:
-        why = QStringLiteral("1 つの欄に書ける文字数（%1 文字）を超えた欄があります。文字を減らしてください。")
-                  .arg(workbook::MaxCellChars);
+        if (data1.firstTooLongPending(&record, &column)) {
+            const QDate date = DayIndex::dateOf(record + 1);
+            why = QStringLiteral("%1年%2月%3日の「%4」が、1 つの欄に書ける文字数（%5 文字）を超えています。"
+                                 "文字を減らしてください。")
+                      .arg(date.year()).arg(date.month()).arg(date.day())
+                      .arg(DayRecord::boxName(column)).arg(workbook::MaxCellChars);
+        } else {
+            why = QStringLiteral("1 つの欄に書ける文字数（%1 文字）を超えた欄があります。文字を減らしてください。")
+                      .arg(workbook::MaxCellChars);
+        }
         break;
     case ErrorKind::WriteFailed:
     case ErrorKind::Unreadable:
@@ -151,7 +162,8 @@ QString saveErrorMessage(const QString& path, const workbook::Error& error)
                              "上書きはしていません。もとの日記ファイルに戻してください。");
         break;
     }
-    if (!error.detail.isEmpty())
+    // The technical detail helps with a failed write; for a long text the date and box say it all.
+    if (!error.detail.isEmpty() && error.kind != ErrorKind::FieldTooLong)
         why += QStringLiteral("\n（%1）").arg(error.detail);
     return QStringLiteral("日記ファイル「%1」に保存できませんでした。\n%2\n\n"
                           "入力した内容は消えていません。次に日付を選んだときと終了するときに、もう一度保存します。")

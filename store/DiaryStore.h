@@ -25,7 +25,8 @@ bool open(DataControl& data1, QString* message);
 QString problemWith(const workbook::RecordTable& table);
 
 QString openErrorMessage(const QString& path, const workbook::Error& error);
-QString saveErrorMessage(const QString& path, const workbook::Error& error);
+// For a failed save of the data control's pending fields.
+QString saveErrorMessage(const DataControl& data1, const workbook::Error& error);
 // What to tell the user after a save that found the file changed or gone; empty for none.
 QString saveNoteMessage(const QString& path, workbook::SaveNote note);
 

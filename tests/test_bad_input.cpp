@@ -440,7 +440,8 @@ void TestBadInput::textOverTheCellLimit()
     diary.clickDate(QDate(2002, 5, 11));
     const QStringList shown = MessageBox::shownTextsForTesting();
     QCOMPARE(shown.size(), 1);
-    QVERIFY2(shown[0].contains(QStringLiteral("32767 文字")) && shown[0].contains(QStringLiteral("入力した内容は消えていません")),
+    QVERIFY2(shown[0].contains(QStringLiteral("2002年5月10日の「感想・記録」が、1 つの欄に書ける文字数（32767 文字）"))
+                 && shown[0].contains(QStringLiteral("入力した内容は消えていません")) && !shown[0].contains(u'（' + QStringLiteral("record")),
              qPrintable(shown[0]));
     QCOMPARE(readAll(diary.workbookPath()), before);
     diary.clickDate(QDate(2002, 5, 10));

@@ -164,12 +164,18 @@ void TestEntryColours::unreadableColourFieldKeepsTheBoxColour()
     QCOMPARE(diary.fileField(41, QStringLiteral("時間色2")), QStringLiteral("みどり"));
     QCOMPARE(diary.fileField(41, QStringLiteral("予定色")), QString());
     QCOMPARE(diary.fileField(41, QStringLiteral("時間色1")), QStringLiteral("255"));
-    // ...until the user chooses a colour for that box.
+    // ...until the user chooses a colour for that box, even the one it kept.
+    ColourChooser::setNextAnswerForTesting(Red);
+    QTest::mouseClick(form->Label1, Qt::LeftButton);
     diary.clickDate(QDate(2002, 5, 11));
+    QCOMPARE(form->Text1->foreColour(), Red);
     ColourChooser::setNextAnswerForTesting(Blue);
     QTest::mouseClick(form->Label3[1], Qt::LeftButton);
+    ColourChooser::setNextAnswerForTesting(Red);
+    QTest::mouseClick(form->Label1, Qt::LeftButton);
     diary.clickDate(QDate(2002, 5, 12));
     QCOMPARE(diary.fileField(41, QStringLiteral("時間色2")), QStringLiteral("16711680"));
+    QCOMPARE(diary.fileField(41, QStringLiteral("予定色")), QStringLiteral("255"));
     QCOMPARE(diary.fileField(41, QStringLiteral("感想色")), QStringLiteral("99999999999"));
 }
 

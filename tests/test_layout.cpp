@@ -15,6 +15,8 @@
 #include <QScrollBar>
 #include <QTest>
 
+#include <algorithm>
+
 class TestLayout : public QObject {
     Q_OBJECT
 private slots:
@@ -109,8 +111,30 @@ void TestLayout::windowGeometryAndCaption()
     QCOMPARE(form->Text5->geometry(), text5);
     form->showMaximized();
     QCOMPARE(form->Text5->geometry(), text5);
-    QCOMPARE(form->Command1->palette().color(QPalette::Button), QColor(196, 232, 253));
-    QCOMPARE(form->Command2->palette().color(QPalette::Button), QColor(251, 225, 149));
+    // The faces as drawn: flat in their design colour, not a lighter gradient,
+    // with the border still drawn and the focus still seen.
+    const auto commonest = [](QWidget* w) {
+        const QImage image = w->grab().toImage();
+        QHash<QRgb, int> counts;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                ++counts[image.pixel(x, y)];
+        const auto most = std::max_element(counts.cbegin(), counts.cend());
+        return std::pair(QColor(most.key()), most.value() * 100 / (image.width() * image.height()));
+    };
+    for (auto [button, face] : {std::pair(form->Command1, QColor(196, 232, 253)),
+                                std::pair(form->Command2, QColor(251, 225, 149))}) {
+        const auto [colour, percent] = commonest(button);
+        QCOMPARE(colour, face);
+        QVERIFY2(percent >= 60 && percent < 100, qPrintable(QString::number(percent)));
+    }
+    const QImage unfocused = form->Command1->grab().toImage();
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form));
+    form->Text2->setFocus();
+    QTest::keyClick(form->Text2, Qt::Key_Tab);
+    QVERIFY(form->Command1->hasFocus());
+    QVERIFY(form->Command1->grab().toImage() != unfocused);
 }
 
 void TestLayout::keyboardOrderStartsInThePlanBox()

@@ -1,9 +1,10 @@
 #!/usr/bin/python3
-"""The shipped archive, as a pupil gets it: packed by cpack, unpacked into a folder
+"""The shipped archive, as a pupil gets it: packed by tools/package.sh run from an
+empty environment (no locale), unpacked into a folder
 with spaces and Japanese in its name, started from there with no environment of
 its own on an X display, and started again through the launcher it installs.
 
-    /usr/bin/python3 test_archive.py <build folder> <version>
+    /usr/bin/python3 test_archive.py <source folder> <build folder> <version>
 """
 
 import os
@@ -18,7 +19,7 @@ import unittest
 
 import xlrd
 
-BUILD, VERSION = sys.argv[1], sys.argv[2]
+SOURCE, BUILD, VERSION = sys.argv[1], sys.argv[2], sys.argv[3]
 ARCHIVE_NAME = 'merrow-nikki-%s-Linux.tar.gz' % VERSION
 WEATHER = ['はれ.ico', 'くもり.ico', 'あめ.ico', 'ゆき.ico', 'かみなり.ico']
 SHIPPED = {'pravok', 'install-launcher.sh', 'merrow-nikki.png', *WEATHER}
@@ -97,8 +98,16 @@ class TestArchive(unittest.TestCase):
     def setUpClass(cls):
         cls.scratch = tempfile.TemporaryDirectory(prefix='archive-')
         cls.root = cls.scratch.name
-        run(['cpack', '-B', os.path.join(cls.root, 'packed')], cwd=BUILD)
-        cls.archive = os.path.join(cls.root, 'packed', ARCHIVE_NAME)
+        # As a user starts it: no locale, nothing but a path and a home.
+        home = os.path.join(cls.root, 'home-package')
+        os.makedirs(home)
+        package = subprocess.run(['bash', os.path.join(SOURCE, 'tools', 'package.sh')],
+                                 env={'HOME': home, 'PATH': '/usr/bin:/bin:/usr/sbin:/sbin'}, cwd='/',
+                                 capture_output=True, text=True)
+        said = package.stdout.strip().splitlines() or ['']
+        cls.archive = said[-1]
+        assert package.returncode == 0 and os.path.basename(cls.archive) == ARCHIVE_NAME, \
+            package.stdout[-2000:] + package.stderr[-2000:]
         cls.display = Display()
 
     @classmethod
