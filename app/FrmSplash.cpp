@@ -5,6 +5,7 @@
 #include "platform/Fonts.h"
 #include "platform/MessageBox.h"
 #include "platform/Twips.h"
+#include "platform/WindowHints.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -33,6 +34,7 @@ FrmSplash::FrmSplash()
 {
     setObjectName(QStringLiteral("frmSplash"));
     setFixedSize(Twips::size(5655, 2550));
+    WindowHints::keepEmptyTitle(this);
     setAttribute(Qt::WA_InputMethodEnabled, false);
 
     // Frame1 sits 120 twips above the client area, so its children are placed from there.

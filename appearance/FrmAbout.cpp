@@ -7,6 +7,7 @@
 #include "platform/FaceButton.h"
 #include "platform/Fonts.h"
 #include "platform/Twips.h"
+#include "platform/WindowHints.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -38,6 +39,7 @@ FrmAbout::FrmAbout(Form1* form1)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowIcon(QIcon(QStringLiteral(":/window.ico")));
     setFixedSize(Twips::size(6015, 4215));
+    WindowHints::keepFixedBorder(this);
     // The captions were laid out for a 9-point proportional Japanese face;
     // wider default faces would cut them off.
     setFont(Fonts::font(Fonts::Gothic, 9));

@@ -18,6 +18,7 @@ EntryBox::EntryBox(QWidget* parent)
     setFrameShadow(QFrame::Sunken);
     document()->setDocumentMargin(1);
     applyForeColour();
+    applyFrameColour();
 }
 
 void EntryBox::setBoundText(const QString& text)
@@ -38,6 +39,16 @@ void EntryBox::applyForeColour()
     setWidgetColour(this, QPalette::Text, m_fore);
 }
 
+void EntryBox::applyFrameColour()
+{
+    // The style draws the frame from the window colour, which the main window's
+    // colour scheme sets; the box is outside the scheme, so its frame keeps the desktop's.
+    QPalette p = palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        p.setColor(group, QPalette::Window, QApplication::palette().color(group, QPalette::Window));
+    setPalette(p);
+}
+
 void EntryBox::focusInEvent(QFocusEvent* event)
 {
     QPlainTextEdit::focusInEvent(event);
@@ -48,6 +59,9 @@ void EntryBox::changeEvent(QEvent* event)
 {
     QPlainTextEdit::changeEvent(event);
     // A system colour follows the desktop when its palette changes.
-    if (event->type() == QEvent::ApplicationPaletteChange && m_fore.isSystem())
-        applyForeColour();
+    if (event->type() == QEvent::ApplicationPaletteChange) {
+        applyFrameColour();
+        if (m_fore.isSystem())
+            applyForeColour();
+    }
 }

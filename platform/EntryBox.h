@@ -25,6 +25,7 @@ protected:
 
 private:
     void applyForeColour();
+    void applyFrameColour();
 
     ColourValue m_fore = ColourValue::system(ColourValue::WindowText);
 };

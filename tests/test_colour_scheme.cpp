@@ -66,6 +66,7 @@ void TestColourScheme::applyColoursCaptionsNotEntries()
     QVERIFY(diary.start());
     Form1* form = diary.form();
     const ColourValue entryBefore = form->Text3[0]->foreColour();
+    const QImage boxBefore = form->Text1->grab().toImage();
     ApplyColourScheme(*form, Other);
     const QList<CaptionLabel*> labels = form->captionLabels();
     QCOMPARE(labels.size(), 13);
@@ -76,6 +77,8 @@ void TestColourScheme::applyColoursCaptionsNotEntries()
     // Trailing days take the day background, not the day text.
     QCOMPARE(form->MonthView1->colour(Role::TrailingText), Other[ColourScheme::DayBackground]);
     QCOMPARE(form->palette().color(QPalette::Window), QColor(0, 255, 0));
+    // The entry boxes, frames included, look as before.
+    QCOMPARE(form->Text1->grab().toImage(), boxBefore);
 }
 
 void TestColourScheme::currentReadsBackWhatWasApplied()

@@ -4,7 +4,7 @@
 set -euo pipefail
 mode=${1:-run}
 
-run_pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev libgsf-1-dev
+run_pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev libgsf-1-dev libxcb1-dev
           fonts-ipafont-gothic fonts-ipafont-mincho xvfb xauth)
 test_pkgs=(python3 python3-xlrd python3-xlwt libreoffice-calc-nogui gnumeric
            faketime clang libclang-rt-14-dev x11-utils imagemagick

@@ -10,6 +10,7 @@
 #include "platform/PictureBox.h"
 #include "platform/PictureLoader.h"
 #include "platform/Twips.h"
+#include "platform/WindowHints.h"
 
 #include <QPushButton>
 
@@ -36,6 +37,7 @@ Form2::Form2(Form1* form1)
     setWindowTitle(QStringLiteral("天気"));
     setWindowIcon(QIcon(QStringLiteral(":/window.ico")));
     setFixedSize(Twips::size(5430, 2370));
+    WindowHints::keepFixedBorder(this);
     setWidgetColour(this, QPalette::Window, ColourValue(0x00FDE8C4));
     setAutoFillBackground(true);
 

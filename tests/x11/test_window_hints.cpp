@@ -1,0 +1,79 @@
+// What a window manager reads of the windows, on a real X server.
+#include "support/DiaryFixture.h"
+
+#include "app/FrmSplash.h"
+#include "appearance/FrmAbout.h"
+#include "main_window/Form1.h"
+#include "weather/Form2.h"
+
+#include <QGuiApplication>
+#include <QTest>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// A property of the window's native window, as the window manager sees it.
+QByteArray nativeProperty(QWidget* window, const char* name)
+{
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* c = x11->connection();
+    auto* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, quint16(std::strlen(name)), name), nullptr);
+    auto* reply = xcb_get_property_reply(
+        c, xcb_get_property(c, 0, xcb_window_t(window->winId()), atom->atom, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024),
+        nullptr);
+    QByteArray value(static_cast<const char*>(xcb_get_property_value(reply)), xcb_get_property_value_length(reply));
+    std::free(reply);
+    std::free(atom);
+    return value;
+}
+
+quint32 motifWord(QWidget* window, int index)
+{
+    const QByteArray hints = nativeProperty(window, "_MOTIF_WM_HINTS");
+    return hints.size() >= 20 ? reinterpret_cast<const quint32*>(hints.constData())[index] : 0;
+}
+
+constexpr quint32 FuncResize = 1u << 1, FuncMove = 1u << 2, FuncClose = 1u << 5;
+constexpr quint32 DecorResizeHandle = 1u << 2, DecorTitle = 1u << 3;
+
+} // namespace
+
+class TestWindowHints : public QObject {
+    Q_OBJECT
+private slots:
+    void dialogsOfFixedSizeOfferNoResizing();
+    void splashHasNoTitle();
+};
+
+void TestWindowHints::dialogsOfFixedSizeOfferNoResizing()
+{
+    QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
+    DiaryFixture diary;
+    QVERIFY(diary.start());
+    diary.form()->Command1_Click();
+    diary.form()->Label7_Click();
+    const QList<QWidget*> fixed{diary.form()->openColourSettings(), diary.form()->weatherPicker()};
+    for (QWidget* dialog : fixed) {
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        QCOMPARE(motifWord(dialog, 1) & (FuncResize | FuncMove | FuncClose), FuncMove | FuncClose);
+        QCOMPARE(motifWord(dialog, 2) & (DecorResizeHandle | DecorTitle), DecorTitle);
+    }
+    // The main window is resizable, and says so.
+    QVERIFY(motifWord(diary.form(), 1) & FuncResize || nativeProperty(diary.form(), "_MOTIF_WM_HINTS").isEmpty());
+}
+
+void TestWindowHints::splashHasNoTitle()
+{
+    FrmSplash splash;
+    splash.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&splash));
+    QCOMPARE(nativeProperty(&splash, "_NET_WM_NAME"), QByteArray());
+    QCOMPARE(nativeProperty(&splash, "WM_NAME"), QByteArray());
+}
+
+QTEST_MAIN(TestWindowHints)
+#include "test_window_hints.moc"
