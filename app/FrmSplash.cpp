@@ -5,6 +5,7 @@
 #include "platform/Fonts.h"
 #include "platform/MessageBox.h"
 #include "platform/Twips.h"
+#include "platform/WidgetColour.h"
 #include "platform/WindowHints.h"
 
 #include <QApplication>

@@ -2,11 +2,10 @@
 // calendar day text, day background, title text and title background.
 #pragma once
 
+#include "appearance/SchemeTarget.h"
 #include "platform/ColourValue.h"
 
 #include <array>
-
-class Form1;
 
 struct ColourScheme {
     enum Role { CaptionText, WindowBackground, DayText, DayBackground, TitleText, TitleBackground };
@@ -19,7 +18,7 @@ struct ColourScheme {
 // Puts the scheme into force: the thirteen captions, the window background,
 // then the calendar's day text, day background, title text, title background
 // and, last, its trailing days in the day background colour.
-void ApplyColourScheme(Form1& form, const ColourScheme& scheme);
+void ApplyColourScheme(SchemeTarget& form, const ColourScheme& scheme);
 
 // The scheme in force, read back from the live controls.
-ColourScheme CurrentColourScheme(const Form1& form);
+ColourScheme CurrentColourScheme(const SchemeTarget& form);

@@ -1,12 +1,12 @@
 #include "appearance/FrmAbout.h"
 
-#include "main_window/Form1.h"
 #include "platform/AppInfo.h"
 #include "platform/ColourChooser.h"
 #include "platform/ColourSwatch.h"
 #include "platform/FaceButton.h"
 #include "platform/Fonts.h"
 #include "platform/Twips.h"
+#include "platform/WidgetColour.h"
 #include "platform/WindowHints.h"
 
 #include <QLabel>
@@ -30,7 +30,7 @@ QLabel* label(QWidget* parent, const QString& name, const QString& text, int l, 
 
 } // namespace
 
-FrmAbout::FrmAbout(Form1* form1)
+FrmAbout::FrmAbout(SchemeTarget* form1)
     : QWidget(nullptr,
               Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
     , m_form1(form1)

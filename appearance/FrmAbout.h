@@ -10,7 +10,7 @@
 
 class ColourSwatch;
 class FaceButton;
-class Form1;
+class SchemeTarget;
 class QLabel;
 class QPushButton;
 
@@ -18,7 +18,7 @@ class FrmAbout : public QWidget {
     Q_OBJECT
 public:
     // Loads the dialog hidden, its swatches filled from the scheme in force.
-    explicit FrmAbout(Form1* form1);
+    explicit FrmAbout(SchemeTarget* form1);
 
     // The six swatch colours as they stand, unconfirmed picks included.
     ColourScheme swatchScheme() const;
@@ -42,5 +42,5 @@ private:
     void Form_Load();
     void createControls();
 
-    Form1* m_form1;
+    SchemeTarget* m_form1;
 };

@@ -1,7 +1,5 @@
 #include "appearance/SettingsFile.h"
 
-#include "appearance/FrmAbout.h"
-#include "main_window/Form1.h"
 #include "platform/AppInfo.h"
 #include "platform/SafeFile.h"
 
@@ -17,7 +15,7 @@ QString path()
 
 } // namespace SettingsFile
 
-void LoadColourScheme(Form1& form)
+void LoadColourScheme(SchemeTarget& form)
 {
     const QString path = SettingsFile::path();
     const QFileInfo info(path);
@@ -30,9 +28,8 @@ void LoadColourScheme(Form1& form)
         ApplyColourScheme(form, *scheme);
 }
 
-bool SaveColourScheme(Form1& form, QString* message)
+bool SaveColourScheme(const ColourScheme& scheme, QString* message)
 {
-    const ColourScheme scheme = form.colourSettings()->swatchScheme();
     QString reason;
     if (SafeFile::write(SettingsFile::path(), SettingsFile::format(scheme), &reason))
         return true;

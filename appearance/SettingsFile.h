@@ -8,8 +8,6 @@
 #include <QString>
 
 
-class Form1;
-
 namespace SettingsFile {
 
 QString path();
@@ -18,9 +16,8 @@ QString path();
 
 // Reads the settings file and applies it; a missing or bad file leaves the
 // colours as they are.
-void LoadColourScheme(Form1& form);
+void LoadColourScheme(SchemeTarget& form);
 
-// Writes the colour settings dialog's six swatches (loading it hidden when it
-// is not open) safely: a new file, flushed, renamed over the old one.
+// Writes the scheme safely: a new file, flushed, renamed over the old one.
 // False with a message for the user when it cannot be written.
-bool SaveColourScheme(Form1& form, QString* message);
+bool SaveColourScheme(const ColourScheme& scheme, QString* message);

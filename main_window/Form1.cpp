@@ -14,8 +14,9 @@
 #include "platform/MessageBox.h"
 #include "platform/MonthCalendar.h"
 #include "platform/PictureBox.h"
-#include "store/DayIndex.h"
+#include "platform/WidgetColour.h"
 #include "store/DayRecord.h"
+#include "store/Diary.h"
 #include "store/DiaryStore.h"
 #include "weather/Form2.h"
 
@@ -31,6 +32,7 @@ Form1::Form1(QWidget* parent)
     setWindowIcon(QIcon(QStringLiteral(":/window.ico")));
     setAttribute(Qt::WA_InputMethodEnabled, false);
     createControls();
+    m_diary = std::make_unique<Diary>(*Data1);
     bindFields();
     setBackColour(ColourValue(0x00C7E8F5));
     // The client area's top-left corner at (141, 47), 625 x 641.
@@ -130,7 +132,7 @@ void Form1::Form_Activate()
 
 void Form1::goToDay(const QDate& date)
 {
-    const int n = DayIndex::of(date);
+    const int n = Diary::recordOf(date);
     Data1->moveFirst();
     Data1->move(n - 1);
 }
@@ -255,20 +257,26 @@ void Form1::StoreDayColours()
 void Form1::ShowDayColours()
 {
     // A field that does not hold a colour number leaves the box's colour as it is.
-    size_t field = 0;
-    const auto apply = [&](HiddenField* source, std::initializer_list<EntryBox*> boxes) {
-        const auto colour = ColourValue::fromText(source->text());
-        m_unreadColours[field++] = colour ? std::nullopt : std::optional((*boxes.begin())->foreColour());
+    const Day day = m_diary->currentDay();
+    const auto apply = [&](int field, std::initializer_list<EntryBox*> boxes) {
+        const auto colour = day.colour(field);
+        m_unreadColours[size_t(field)] = colour ? std::nullopt : std::optional((*boxes.begin())->foreColour());
         if (colour) {
             for (EntryBox* box : boxes)
                 box->setForeColour(*colour);
         }
     };
-    apply(Text6, {Text1});
+    apply(0, {Text1});
     for (int k = 0; k < 7; ++k)
-        apply(Text7_13[k], {Text3[k], Text4[k]});
-    apply(Text14, {Text5});
-    Picture1->setPicture(WeatherPicture::forStoredPath(Text15->text()));
+        apply(k + 1, {Text3[k], Text4[k]});
+    apply(8, {Text5});
+    Picture1->setPicture(WeatherPicture::forStoredPath(day.weather));
+}
+
+void Form1::setWeather(const QPixmap& picture, const QString& path)
+{
+    Picture1->setPicture(picture);
+    Text15->setText(path);
 }
 
 void Form1::closeEvent(QCloseEvent* event)
@@ -289,7 +297,7 @@ bool Form1::commitData()
         return true;
     StoreDayColours();
     QString settingsError;
-    const bool settingsSaved = SaveColourScheme(*this, &settingsError);
+    const bool settingsSaved = SaveColourScheme(colourSettings()->swatchScheme(), &settingsError);
     workbook::Error error;
     return Data1->writePending(&error) && settingsSaved;
 }
@@ -300,7 +308,7 @@ bool Form1::Form_Unload()
     if (Data1->isOpen() && m_tag == QLatin1String("1"))
         StoreDayColours();
     QString settingsError;
-    if (!SaveColourScheme(*this, &settingsError))
+    if (!SaveColourScheme(colourSettings()->swatchScheme(), &settingsError))
         MessageBox::warning(this, settingsError);
 
     workbook::Error error;

@@ -2,17 +2,21 @@
 // record, the colour captions, the weather picture and the two buttons.
 #pragma once
 
+#include "appearance/SchemeTarget.h"
 #include "platform/ColourValue.h"
+#include "weather/WeatherReceiver.h"
 #include "platform/workbook/Workbook.h"
 
 #include <QPointer>
 #include <QWidget>
 
 #include <array>
+#include <memory>
 #include <optional>
 
 class CaptionLabel;
 class DataControl;
+class Diary;
 class EntryBox;
 class FaceButton;
 class Form2;
@@ -21,7 +25,7 @@ class HiddenField;
 class MonthCalendar;
 class PictureBox;
 
-class Form1 : public QWidget {
+class Form1 : public QWidget, public SchemeTarget, public WeatherReceiver {
     Q_OBJECT
 public:
     explicit Form1(QWidget* parent = nullptr);
@@ -35,8 +39,13 @@ public:
     // The first-activation marker: "0" until the first activation completes.
     QString tag() const { return m_tag; }
 
-    ColourValue backColour() const { return m_backColour; }
-    void setBackColour(ColourValue colour);
+    // The diary under the page: every day, the page on screen's edits included.
+    Diary& diary() { return *m_diary; }
+
+    ColourValue backColour() const override { return m_backColour; }
+    void setBackColour(ColourValue colour) override;
+    MonthCalendar* schemeCalendar() const override { return MonthView1; }
+    void setWeather(const QPixmap& picture, const QString& path) override;
 
     // The colour settings dialog, loaded hidden when it is not open yet.
     FrmAbout* colourSettings();
@@ -74,7 +83,7 @@ public:
     DataControl* Data1 = nullptr;
 
     // All thirteen caption labels, in the order the colour scheme sets them.
-    QList<CaptionLabel*> captionLabels() const;
+    QList<CaptionLabel*> captionLabels() const override;
 
 public slots:
     void Form_Activate();
@@ -102,6 +111,7 @@ private:
     void chooseEntryColour(size_t field, std::initializer_list<EntryBox*> boxes);
     bool Form_Unload();
 
+    std::unique_ptr<Diary> m_diary;
     QString m_tag = QStringLiteral("0");
     ColourValue m_backColour;
     QPointer<FrmAbout> m_about;

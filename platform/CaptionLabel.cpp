@@ -1,5 +1,7 @@
 #include "platform/CaptionLabel.h"
 
+#include "platform/WidgetColour.h"
+
 #include <QApplication>
 #include <QMouseEvent>
 

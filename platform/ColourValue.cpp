@@ -1,7 +1,6 @@
 #include "platform/ColourValue.h"
 
-#include <QApplication>
-#include <QWidget>
+#include <QGuiApplication>
 
 namespace {
 
@@ -58,7 +57,7 @@ QColor ColourValue::resolve(const QPalette& palette) const
 
 QColor ColourValue::resolve() const
 {
-    return resolve(QApplication::palette());
+    return resolve(QGuiApplication::palette());
 }
 
 std::optional<ColourValue> ColourValue::fromText(const QString& text)
@@ -68,13 +67,4 @@ std::optional<ColourValue> ColourValue::fromText(const QString& text)
     if (!ok || v < std::numeric_limits<qint32>::min() || v > std::numeric_limits<qint32>::max())
         return std::nullopt;
     return ColourValue(qint32(v));
-}
-
-void setWidgetColour(QWidget* widget, QPalette::ColorRole role, ColourValue colour)
-{
-    QPalette p = widget->palette();
-    const QColor resolved = colour.resolve(QApplication::palette());
-    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-        p.setColor(group, role, resolved);
-    widget->setPalette(p);
 }

@@ -52,7 +52,3 @@ private:
 };
 
 Q_DECLARE_METATYPE(ColourValue)
-
-class QWidget;
-// Gives a widget's palette role the colour, resolved now, in every colour group.
-void setWidgetColour(QWidget* widget, QPalette::ColorRole role, ColourValue colour);

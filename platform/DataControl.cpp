@@ -60,17 +60,27 @@ void DataControl::takeEdits()
     const int record = m_current - 1;
     for (int i = 0; i < m_bindings.size(); ++i) {
         const int column = m_bindingColumns[i];
-        if (column < 0)
-            continue;
-        const QString text = m_bindings[i].first->boundText();
-        if (text == m_table.field(record, column))
-            continue;
-        QStringList& row = m_table.records[record];
-        while (row.size() <= column)
-            row.append(QString());
-        row[column] = text;
-        m_pending.insert({record, column}, text);
+        if (column >= 0)
+            storeField(record, column, m_bindings[i].first->boundText());
     }
+}
+
+bool DataControl::storeField(int record, int column, const QString& text)
+{
+    if (record < 0 || record >= m_table.recordCount() || column < 0 || text == m_table.field(record, column))
+        return false;
+    QStringList& row = m_table.records[record];
+    while (row.size() <= column)
+        row.append(QString());
+    row[column] = text;
+    m_pending.insert({record, column}, text);
+    return true;
+}
+
+void DataControl::setField(int record, int column, const QString& text)
+{
+    if (m_book && storeField(record, column, text) && record == m_current - 1)
+        showCurrent();
 }
 
 bool DataControl::firstTooLongPending(int* record, QString* column) const

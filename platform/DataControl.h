@@ -52,6 +52,11 @@ public:
     // Takes the bound controls' edits as pending and tries to write every
     // pending field. True when nothing is left unwritten.
     bool writePending(workbook::Error* error);
+    // Takes the bound controls' edits as pending without writing them.
+    void collectEdits() { takeEdits(); }
+    // Sets one field (record 0-based) as a pending edit, and shows it when
+    // its record is current. An unchanged text changes nothing.
+    void setField(int record, int column, const QString& text);
     bool hasPendingEdits() const { return !m_pending.isEmpty(); }
     // The first pending field too long for a cell: its record (0-based) and
     // column name; false when there is none.
@@ -68,6 +73,7 @@ signals:
 
 private:
     void takeEdits();
+    bool storeField(int record, int column, const QString& text);
     void showCurrent();
     void moveTo(int record);
 

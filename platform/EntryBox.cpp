@@ -1,6 +1,7 @@
 #include "platform/EntryBox.h"
 
 #include "platform/InputMethodSwitch.h"
+#include "platform/WidgetColour.h"
 
 #include <QApplication>
 #include <QEvent>

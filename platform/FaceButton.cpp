@@ -1,5 +1,7 @@
 #include "platform/FaceButton.h"
 
+#include "platform/WidgetColour.h"
+
 #include <QStyleOptionButton>
 #include <QStyleOptionFocusRect>
 #include <QStylePainter>

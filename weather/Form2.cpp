@@ -1,6 +1,5 @@
 #include "weather/Form2.h"
 
-#include "main_window/Form1.h"
 #include "platform/AppInfo.h"
 #include "platform/CaptionLabel.h"
 #include "platform/FaceButton.h"
@@ -10,7 +9,9 @@
 #include "platform/PictureBox.h"
 #include "platform/PictureLoader.h"
 #include "platform/Twips.h"
+#include "platform/WidgetColour.h"
 #include "platform/WindowHints.h"
+#include "weather/WeatherReceiver.h"
 
 #include <QPushButton>
 
@@ -28,7 +29,7 @@ QString Form2::iconFileName(int index)
     return QString::fromUtf8(IconFiles[index]);
 }
 
-Form2::Form2(Form1* form1)
+Form2::Form2(WeatherReceiver* form1)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
     , m_form1(form1)
 {
@@ -82,8 +83,7 @@ void Form2::Command2_Click(int index)
                                                  "プログラムと同じフォルダーにあるか確かめてください。").arg(path));
         return;
     }
-    m_form1->Picture1->setPicture(picture);
-    m_form1->Text15->setText(path);
+    m_form1->setWeather(picture, path);
     close();
 }
 

@@ -6,14 +6,14 @@
 
 #include <array>
 
-class Form1;
+class WeatherReceiver;
 class FaceButton;
 class QPushButton;
 
 class Form2 : public QWidget {
     Q_OBJECT
 public:
-    explicit Form2(Form1* form1);
+    explicit Form2(WeatherReceiver* form1);
 
     // The icon file of each mark, beside the program.
     static QString iconFileName(int index);
@@ -26,5 +26,5 @@ public slots:
     void Command1_Click();
 
 private:
-    Form1* m_form1;
+    WeatherReceiver* m_form1;
 };

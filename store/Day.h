@@ -1,0 +1,52 @@
+// One day of the diary as a value: what the page shows and the record holds.
+#pragma once
+
+#include "platform/ColourValue.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <optional>
+
+struct Day {
+    static constexpr int Periods = 7;
+    static constexpr int Colours = Periods + 2; // plan, the seven periods, impressions
+
+    QString plan;
+    QString attendance;
+    std::array<QString, Periods> subjects;
+    std::array<QString, Periods> contents;
+    QString impressions;
+    // The colour fields as stored; a field that holds no colour number reads as none.
+    std::array<QString, Colours> colourTexts;
+    QString weather; // the weather icon's path, or empty
+
+    std::optional<ColourValue> colour(int field) const;
+    void setColour(int field, ColourValue colour);
+
+    // The texts of the page's boxes with the column each comes from, in the
+    // order the page shows them (plan, attendance, subject and content of each
+    // period, impressions).
+    QList<std::pair<QString, QString>> boxTexts() const;
+    // True when no box holds any text (colours and weather do not count).
+    bool hasNoEntry() const;
+
+    friend bool operator==(const Day&, const Day&) = default;
+};
+
+// The day's record in the diary sheet: fields by column name.
+class DayColumns {
+public:
+    // The sheet column of each of the 27 day columns, from the header row;
+    // -1 where a column is absent.
+    explicit DayColumns(const QStringList& header);
+
+    Day dayOf(const QStringList& record) const;
+    // (column, text) for every field of the day, in sheet column order.
+    QList<std::pair<int, QString>> fieldsOf(const Day& day) const;
+
+private:
+    QList<int> m_columns; // by position in DayRecord::allColumns()
+};
