@@ -252,6 +252,8 @@ void Form1::StoreDayColours()
             continue;
         fields[i].first->setText(colour.toText());
     }
+    // A colour number stored as text elsewhere goes back as a number.
+    Data1->storeNumbersAsNumbers();
 }
 
 void Form1::ShowDayColours()

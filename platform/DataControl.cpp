@@ -48,6 +48,11 @@ bool DataControl::open(workbook::Error* error)
     for (const auto& binding : std::as_const(m_bindings))
         m_bindingColumns.append(m_table.columnIndex(binding.second));
     m_pending.clear();
+    m_numbersAsText.clear();
+    for (const auto& cell : std::as_const(m_table.numbersAsText)) {
+        if (m_numericColumns.contains(m_table.columnNames.value(cell.second)))
+            m_numbersAsText.insert(cell);
+    }
     m_current = 1;
     showCurrent();
     return true;
@@ -75,6 +80,15 @@ bool DataControl::storeField(int record, int column, const QString& text)
     row[column] = text;
     m_pending.insert({record, column}, text);
     return true;
+}
+
+void DataControl::storeNumbersAsNumbers()
+{
+    const int record = m_current - 1;
+    for (const int column : std::as_const(m_bindingColumns)) {
+        if (column >= 0 && m_numbersAsText.remove({record, column}) && !m_pending.contains({record, column}))
+            m_pending.insert({record, column}, m_table.field(record, column));
+    }
 }
 
 void DataControl::setField(int record, int column, const QString& text)

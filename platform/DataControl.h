@@ -54,6 +54,9 @@ public:
     bool writePending(workbook::Error* error);
     // Takes the bound controls' edits as pending without writing them.
     void collectEdits() { takeEdits(); }
+    // Makes the current record's numeric fields that the file holds as text
+    // ("255" typed elsewhere) pending, so that they are written as numbers.
+    void storeNumbersAsNumbers();
     // Sets one field (record 0-based) as a pending edit, and shows it when
     // its record is current. An unchanged text changes nothing.
     void setField(int record, int column, const QString& text);
@@ -86,6 +89,8 @@ private:
     QList<int> m_bindingColumns;        // sheet column of each binding
     // (record, column) -> text not yet in the file; m_table already holds it.
     QMap<QPair<int, int>, QString> m_pending;
+    // Numeric fields stored as text cells: written back as numbers when their record is left.
+    QSet<QPair<int, int>> m_numbersAsText;
     int m_current = 0;
     workbook::SaveNote m_saveNote = workbook::SaveNote::None;
     bool m_writeBehind = false;

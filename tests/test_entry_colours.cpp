@@ -42,6 +42,16 @@ void writeDiary(const QString& path, int record, const QString& column, const QS
     QVERIFY(book->writeFields(QStringLiteral("Sheet1"), {{record - 1, table.columnIndex(column), text, numeric}}, &error));
 }
 
+QList<QPair<int, int>> numbersAsText(const QString& path)
+{
+    workbook::Error error;
+    auto book = workbook::Workbook::open(path, &error);
+    workbook::RecordTable table;
+    if (!book || !book->readTable(QStringLiteral("Sheet1"), &table, &error))
+        qFatal("cannot read the diary");
+    return table.numbersAsText;
+}
+
 } // namespace
 
 class TestEntryColours : public QObject {
@@ -150,7 +160,7 @@ void TestEntryColours::unreadableColourFieldKeepsTheBoxColour()
     writeDiary(diary.workbookPath(), 41, QStringLiteral("予定色"), QString(), false);
     writeDiary(diary.workbookPath(), 41, QStringLiteral("時間色2"), QStringLiteral("みどり"), false);
     writeDiary(diary.workbookPath(), 41, QStringLiteral("感想色"), QStringLiteral("99999999999"), true);
-    writeDiary(diary.workbookPath(), 41, QStringLiteral("時間色1"), QStringLiteral("255"), true);
+    writeDiary(diary.workbookPath(), 41, QStringLiteral("時間色1"), QStringLiteral("255"), false); // typed as text elsewhere
 
     QVERIFY(diary.start());
     Form1* form = diary.form();
@@ -164,6 +174,7 @@ void TestEntryColours::unreadableColourFieldKeepsTheBoxColour()
     QCOMPARE(diary.fileField(41, QStringLiteral("時間色2")), QStringLiteral("みどり"));
     QCOMPARE(diary.fileField(41, QStringLiteral("予定色")), QString());
     QCOMPARE(diary.fileField(41, QStringLiteral("時間色1")), QStringLiteral("255"));
+    QVERIFY(numbersAsText(diary.workbookPath()).isEmpty()); // now a number cell
     // ...until the user chooses a colour for that box, even the one it kept.
     ColourChooser::setNextAnswerForTesting(Red);
     QTest::mouseClick(form->Label1, Qt::LeftButton);

@@ -763,6 +763,15 @@ bool BiffBook::readTable(const SheetInfo& sheet, RecordTable* table, Error* erro
             else
                 slot = text;
         }
+        // A number typed into a text cell elsewhere ("255"): listed, so that a
+        // numeric column can store it back as a number.
+        void noteTextNumber(const Cell& c, const QString& t)
+        {
+            double value;
+            if (c.row > 0 && !t.isEmpty() && (t[0].isDigit() || t[0] == u'-' || t[0] == u'+' || t[0] == u' ')
+                && parseNumber(t, &value))
+                table.numbersAsText.append({c.row - 1, c.col});
+        }
         Q_ALWAYS_INLINE void cell(const Cell& c)
         {
             switch (c.kind) {
@@ -771,10 +780,12 @@ bool BiffBook::readTable(const SheetInfo& sheet, RecordTable* table, Error* erro
                 break;
             case CellKind::Sst: {
                 const QString& text = book.sst.strings[c.ref].text;
-                if (text.isEmpty())
+                if (text.isEmpty()) {
                     clear(c);
-                else
+                } else {
                     set(c, text);
+                    noteTextNumber(c, text);
+                }
                 break;
             }
             case CellKind::Number: set(c, number(c.number())); break;
@@ -801,10 +812,13 @@ bool BiffBook::readTable(const SheetInfo& sheet, RecordTable* table, Error* erro
         }
         void text(const Cell& c, QString&& t)
         {
-            if (t.isEmpty())
+            if (t.isEmpty()) {
                 clear(c);
-            else
+            } else {
+                if (c.kind != CellKind::Formula) // a formula's text result is no typed number
+                    noteTextNumber(c, t);
                 field(c) = std::move(t);
+            }
         }
     };
 

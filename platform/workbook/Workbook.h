@@ -45,6 +45,8 @@ class RecordTable {
 public:
     QStringList columnNames;          // texts of the header row, by sheet column (empty where no cell)
     QList<QStringList> records;       // records[r][c]: sheet row r + 1, sheet column c, as text
+    // (record, column) of the text cells whose text is a decimal number ("255").
+    QList<QPair<int, int>> numbersAsText;
 
     int columnIndex(const QString& name) const { return columnNames.indexOf(name); }
     int recordCount() const { return int(records.size()); }
