@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# The input method is on in the plan box before the first keystroke: the real
+# fcitx5 with anthy on a private session bus and X server, the program started
+# as a pupil starts it. Run under dbus-run-session; $1 is the program folder.
+set -euo pipefail
+command -v fcitx5 >/dev/null || { echo "fcitx5 is not installed"; exit 77; }
+work=$(mktemp -d)
+trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$work"' EXIT
+export HOME=$work XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run LC_ALL=C.UTF-8
+mkdir -p "$XDG_CONFIG_HOME/fcitx5" "$XDG_RUNTIME_DIR" "$work/program" && chmod 700 "$XDG_RUNTIME_DIR"
+printf '%s\n' '[Groups/0]' 'Name=Default' 'Default Layout=us' 'DefaultIM=anthy' \
+    '[Groups/0/Items/0]' 'Name=keyboard-us' '[Groups/0/Items/1]' 'Name=anthy' \
+    '[GroupOrder]' '0=Default' > "$XDG_CONFIG_HOME/fcitx5/profile"
+
+exec 3< <(exec Xvfb -displayfd 1 -screen 0 1280x1024x24 -noreset -nolisten tcp 2>"$work/xvfb.log")
+read -r -t 20 display <&3 || { cat "$work/xvfb.log"; exit 1; }
+export DISPLAY=:$display
+fcitx5 --disable=wayland,waylandim,kimpanel,notificationitem,clipboard >"$work/fcitx5.log" 2>&1 &
+owner() { dbus-send --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner string:org.fcitx.Fcitx5; }
+for _ in $(seq 100); do owner 2>/dev/null | grep -q true && break; sleep 0.1; done
+
+cp -r "$1"/. "$work/program/"
+(cd "$work/program" && exec env QT_IM_MODULE=fcitx XMODIFIERS=@im=fcitx ./pravok >"$work/program.log" 2>&1) &
+window=
+for _ in $(seq 150); do
+    window=$(xdotool search --name 'Merrow日記' 2>/dev/null | head -1) && [ -n "$window" ] && break
+    sleep 0.1
+done
+[ -n "$window" ] || { echo "the main window never appeared"; cat "$work/program.log"; exit 1; }
+# What a window manager does for a new window: give it the keyboard.
+xdotool windowfocus --sync "$window"
+for _ in $(seq 50); do
+    [ "$(fcitx5-remote)" = 2 ] && { echo "input method on before the first keystroke"; exit 0; }
+    sleep 0.1
+done
+echo "fcitx5-remote still reports $(fcitx5-remote) five seconds after the window took the focus"
+exit 1
