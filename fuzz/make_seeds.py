@@ -16,7 +16,7 @@ import tempfile
 import xlwt
 
 # The flat-ODS writer the interop tests use.
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "interop"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "system", "interop"))
 import fods  # noqa: E402
 
 

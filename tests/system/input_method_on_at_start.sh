@@ -20,18 +20,18 @@ owner() { dbus-send --print-reply --dest=org.freedesktop.DBus / org.freedesktop.
 for _ in $(seq 100); do owner 2>/dev/null | grep -q true && break; sleep 0.1; done
 
 cp -r "$1"/. "$work/program/"
-(cd "$work/program" && exec env QT_IM_MODULE=fcitx XMODIFIERS=@im=fcitx ./pravok >"$work/program.log" 2>&1) &
+(cd "$work/program" && exec env QT_QPA_PLATFORM=xcb QT_IM_MODULE=fcitx XMODIFIERS=@im=fcitx ./pravok >"$work/program.log" 2>&1) &
 window=
-for _ in $(seq 150); do
+for _ in $(seq 600); do
     window=$(xdotool search --name 'Merrow日記' 2>/dev/null | head -1) && [ -n "$window" ] && break
     sleep 0.1
 done
-[ -n "$window" ] || { echo "the main window never appeared"; cat "$work/program.log"; exit 1; }
+[ -n "$window" ] || { echo "the main window never appeared"; cat "$work/program.log"; xwininfo -root -tree | grep -i '"' | head; pgrep -a pravok; exit 1; }
 # What a window manager does for a new window: give it the keyboard.
 xdotool windowfocus --sync "$window"
-for _ in $(seq 50); do
+for _ in $(seq 100); do
     [ "$(fcitx5-remote)" = 2 ] && { echo "input method on before the first keystroke"; exit 0; }
     sleep 0.1
 done
-echo "fcitx5-remote still reports $(fcitx5-remote) five seconds after the window took the focus"
+echo "fcitx5-remote still reports $(fcitx5-remote) ten seconds after the window took the focus"
 exit 1

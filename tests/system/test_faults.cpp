@@ -1,7 +1,7 @@
 // Faults around the two files the diary writes: a save killed at any moment,
 // a full disk, a read-only folder, a workbook or settings file replaced,
 // changed or gone while the diary is open.
-#include "interop/Peers.h"
+#include "system/interop/Peers.h"
 #include "support/FileBytes.h"
 #include "support/DiaryFixture.h"
 

@@ -56,7 +56,7 @@ inline Run run(const QString& program, const QStringList& args, int timeoutMs = 
 
 inline QString script()
 {
-    return QStringLiteral(SOURCE_DIR "/tests/interop/peers.py");
+    return QStringLiteral(SOURCE_DIR "/tests/system/interop/peers.py");
 }
 
 // Debian's own python3 carries python3-xlrd and python3-xlwt; another python3

@@ -2,7 +2,7 @@
 // kind or shape, odd colour fields, weather paths to odd places, and bad
 // settings files. Each: the user is told (or the diary copes), nothing
 // crashes or blocks, and the file stays as it was until the user saves.
-#include "interop/Peers.h"
+#include "system/interop/Peers.h"
 #include "support/FileBytes.h"
 #include "support/DiaryFixture.h"
 
@@ -119,11 +119,10 @@ QJsonObject diaryBook(int records, const QStringList& header = DayRecord::allCol
     return peers::book({peers::sheet(sheetName, cells)});
 }
 
-const QByteArray GoodScheme("255\r\n0\r\n65280\r\n16711680\r\n0\r\n16777215\r\n");
 
 } // namespace
 
-class TestBadInput : public QObject {
+class TestRefusals : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
@@ -132,28 +131,15 @@ private slots:
     void workbookThatIsNoFileNeverBlocks_data();
     void workbookThatIsNoFileNeverBlocks();
     void moreThan365RecordsKeepsTheRest();
-    void oddColourField_data();
-    void oddColourField();
     void textOverTheCellLimit();
-    void oddWeatherPath_data();
-    void oddWeatherPath();
-    void badSettingsFile_data();
-    void badSettingsFile();
 
 private:
     QTemporaryDir m_made;
     QMap<QString, QString> m_peerMade; // name -> file made by a peer program
-    ColourScheme m_design;
 };
 
-void TestBadInput::initTestCase()
+void TestRefusals::initTestCase()
 {
-    // The colours a diary starts with when no settings file says otherwise.
-    {
-        DiaryFixture diary;
-        QVERIFY(diary.start());
-        m_design = CurrentColourScheme(*diary.form());
-    }
     if (!peers::havePython())
         return;
     // Files only real programs make well: an .xlsx and an .ods from LibreOffice,
@@ -179,7 +165,7 @@ void TestBadInput::initTestCase()
     QVERIFY2(r.out.contains("encrypted"), r.out.constData());
 }
 
-void TestBadInput::unusableWorkbookIsRefusedUntouched_data()
+void TestRefusals::unusableWorkbookIsRefusedUntouched_data()
 {
     QTest::addColumn<QString>("source");      // bytes:, data:, xlwt:, peer:
     QTest::addColumn<QByteArray>("bytes");
@@ -248,7 +234,7 @@ void TestBadInput::unusableWorkbookIsRefusedUntouched_data()
     xlwt("nothing at all in Sheet1", peers::book({peers::sheet(Sheet1, {})}), {unusable, QStringLiteral("列「予定」がありません")});
 }
 
-void TestBadInput::unusableWorkbookIsRefusedUntouched()
+void TestRefusals::unusableWorkbookIsRefusedUntouched()
 {
     QFETCH(QString, source);
     QFETCH(QByteArray, bytes);
@@ -286,7 +272,7 @@ void TestBadInput::unusableWorkbookIsRefusedUntouched()
     QCOMPARE(QDir(diary.folder().path()).entryList(QDir::Files | QDir::NoDotAndDotDot), filesBefore);
 }
 
-void TestBadInput::workbookThatIsNoFileNeverBlocks_data()
+void TestRefusals::workbookThatIsNoFileNeverBlocks_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("expected");
@@ -299,7 +285,7 @@ void TestBadInput::workbookThatIsNoFileNeverBlocks_data()
 
 // Opened by a child process with a memory limit and a deadline, so that a
 // diary that would block or read forever fails the test instead of hanging it.
-void TestBadInput::workbookThatIsNoFileNeverBlocks()
+void TestRefusals::workbookThatIsNoFileNeverBlocks()
 {
     QFETCH(QString, kind);
     QFETCH(QString, expected);
@@ -327,7 +313,7 @@ void TestBadInput::workbookThatIsNoFileNeverBlocks()
     QVERIFY2(said.contains(expected), qPrintable(said));
 }
 
-void TestBadInput::moreThan365RecordsKeepsTheRest()
+void TestRefusals::moreThan365RecordsKeepsTheRest()
 {
     if (!peers::havePython())
         QSKIP("python3-xlwt is not installed");
@@ -358,79 +344,9 @@ void TestBadInput::moreThan365RecordsKeepsTheRest()
         QCOMPARE(diary.fileField(record, DayRecord::plan()), QStringLiteral("余分な行 %1").arg(record));
 }
 
-void TestBadInput::oddColourField_data()
-{
-    QTest::addColumn<QJsonValue>("value");     // what another program left in the colour fields
-    QTest::addColumn<bool>("isColour");        // the diary takes it as a colour
-    QTest::addColumn<qint32>("colour");        // which one, if so
-    QTest::newRow("text") << QJsonValue(QStringLiteral("赤")) << false << 0;
-    QTest::newRow("hexadecimal text") << QJsonValue(QStringLiteral("&HFF&")) << false << 0;
-    QTest::newRow("fraction") << QJsonValue(255.5) << false << 0;
-    QTest::newRow("huge number") << QJsonValue(1e20) << false << 0;
-    QTest::newRow("just above 32 bits") << QJsonValue(2147483648.0) << false << 0;
-    QTest::newRow("just below 32 bits") << QJsonValue(-2147483649.0) << false << 0;
-    QTest::newRow("nothing") << QJsonValue() << false << 0;
-    QTest::newRow("digits as text") << QJsonValue(QStringLiteral("255")) << true << 255;
-    QTest::newRow("digits with spaces") << QJsonValue(QStringLiteral(" 65280 ")) << true << 65280;
-    QTest::newRow("smallest 32-bit number") << QJsonValue(-2147483648.0) << true << qint32(0x80000000u);
-    QTest::newRow("whole number written as 1.0e3") << QJsonValue(1000.0) << true << 1000;
-}
 
-void TestBadInput::oddColourField()
-{
-    QFETCH(QJsonValue, value);
-    QFETCH(bool, isColour);
-    QFETCH(qint32, colour);
-    if (!peers::havePython())
-        QSKIP("python3-xlwt is not installed");
-    DiaryFixture diary(QDate(2002, 5, 9));
-    const QStringList header = DayRecord::allColumns();
-    const int planColour = int(header.indexOf(DayRecord::planColour()));
-    const int impressionsColour = int(header.indexOf(DayRecord::impressionsColour()));
-    // 2002-05-09 (sheet row 39) in blue; 2002-05-10 (row 40) holds the odd value.
-    const int blue = 0xFF0000;
-    QJsonArray extra{QJsonValue(peers::cell(39, planColour, blue)), QJsonValue(peers::cell(39, impressionsColour, blue))};
-    QJsonObject desc = diaryBook(365, header, extra);
-    QJsonArray cells = desc[QStringLiteral("sheets")].toArray()[0].toObject()[QStringLiteral("cells")].toArray();
-    for (int i = int(cells.size()) - 1; i >= 0; --i) {
-        const QJsonArray c = cells[i].toArray();
-        if (c[0].toInt() == 40 && (c[1].toInt() == planColour || c[1].toInt() == impressionsColour))
-            cells.removeAt(i);
-    }
-    if (!value.isNull()) {
-        cells.append(peers::cell(40, planColour, value));
-        cells.append(peers::cell(40, impressionsColour, value));
-    }
-    desc = peers::book({peers::sheet(Sheet1, cells)});
-    const peers::Run r = peers::writeBook(QStringLiteral("xlwt"), desc, diary.workbookPath());
-    QVERIFY2(r.ok, qPrintable(r.describe()));
-    const QString stored = diary.fileField(40, DayRecord::planColour());
 
-    QVERIFY(diary.start());
-    Form1* form = diary.form();
-    QCOMPARE(form->Text1->foreColour(), ColourValue(blue));
-    diary.clickDate(QDate(2002, 5, 10));
-    const ColourValue shown(isColour ? colour : blue);
-    QCOMPARE(form->Text1->foreColour(), shown);
-    QCOMPARE(form->Text5->foreColour(), shown);
-    // Leaving the day keeps an odd field as another program left it; a colour
-    // number is written back as the diary writes numbers.
-    diary.clickDate(QDate(2002, 5, 11));
-    const QString kept = isColour ? QString::number(colour) : stored;
-    QCOMPARE(diary.fileField(40, DayRecord::planColour()), kept);
-    QCOMPARE(diary.fileField(40, DayRecord::impressionsColour()), kept);
-    // Until the user chooses a colour for that box.
-    diary.clickDate(QDate(2002, 5, 10));
-    ColourChooser::setNextAnswerForTesting(ColourValue(0x00FF00));
-    QTest::mouseClick(form->Label1, Qt::LeftButton);
-    diary.clickDate(QDate(2002, 5, 11));
-    QCOMPARE(diary.fileField(40, DayRecord::planColour()), QString::number(0x00FF00));
-    QCOMPARE(diary.fileField(40, DayRecord::impressionsColour()), kept);
-    QVERIFY(diary.closeWindow());
-    QVERIFY(MessageBox::shownTextsForTesting().isEmpty());
-}
-
-void TestBadInput::textOverTheCellLimit()
+void TestRefusals::textOverTheCellLimit()
 {
     DiaryFixture diary(QDate(2002, 5, 10));
     QVERIFY(diary.start());
@@ -455,146 +371,9 @@ void TestBadInput::textOverTheCellLimit()
     QCOMPARE(diary.fileField(40, DayRecord::impressions()), QString(workbook::MaxCellChars, QChar(0x3042)));
 }
 
-void TestBadInput::oddWeatherPath_data()
-{
-    QTest::addColumn<QString>("stored");       // {dir}: a scratch folder, {program}: the program folder
-    QTest::addColumn<QString>("shows");        // icon beside the program it shows, or empty: no picture
-    QTest::newRow("empty") << QString() << QString();
-    QTest::newRow("the icon beside the program") << QStringLiteral("{program}/はれ.ico") << QStringLiteral("はれ.ico");
-    QTest::newRow("a Windows path of another machine") << QStringLiteral("C:\\Program Files\\merrow\\くもり.ico") << QStringLiteral("くもり.ico");
-    QTest::newRow("a missing folder, a known icon name") << QStringLiteral("/old/place/ゆき.ico") << QStringLiteral("ゆき.ico");
-    QTest::newRow("a missing file of an unknown name") << QStringLiteral("/old/place/虹.ico") << QString();
-    QTest::newRow("a path ending in a separator") << QStringLiteral("/old/place/") << QString();
-    QTest::newRow("a folder") << QStringLiteral("{dir}") << QString();
-    QTest::newRow("a folder named like an icon") << QStringLiteral("{dir}/あめ.ico") << QString();
-    QTest::newRow("/dev/zero") << QStringLiteral("/dev/zero") << QString();
-    QTest::newRow("/dev/urandom") << QStringLiteral("/dev/urandom") << QString();
-    QTest::newRow("/dev/null") << QStringLiteral("/dev/null") << QString();
-    QTest::newRow("a named pipe") << QStringLiteral("{dir}/pipe.ico") << QString();
-    QTest::newRow("a missing path whose name is a pipe beside the program") << QStringLiteral("/gone/fifo.ico") << QString();
-    QTest::newRow("a 100 MB file") << QStringLiteral("{dir}/huge.ico") << QString();
-    QTest::newRow("a file that is no picture") << QStringLiteral("{program}/nikki.xls") << QString();
-    QTest::newRow("a /proc file") << QStringLiteral("/proc/self/status") << QString();
-}
 
-void TestBadInput::oddWeatherPath()
-{
-    QFETCH(QString, stored);
-    QFETCH(QString, shows);
-    QTemporaryDir dir;
-    QVERIFY(QDir().mkdir(dir.filePath(QStringLiteral("あめ.ico"))));
-    QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("pipe.ico"))).constData(), 0600), 0);
-    {
-        QFile huge(dir.filePath(QStringLiteral("huge.ico")));
-        QVERIFY(huge.open(QIODevice::WriteOnly));
-        QVERIFY(huge.resize(100 * 1024 * 1024));
-    }
-    DiaryFixture diary(QDate(2002, 5, 9));
-    diary.folder().copyWeatherIcons();
-    QCOMPARE(::mkfifo(QFile::encodeName(diary.folder().file(QStringLiteral("fifo.ico"))).constData(), 0600), 0);
-    stored.replace(QStringLiteral("{dir}"), dir.path()).replace(QStringLiteral("{program}"), diary.folder().path());
 
-    workbook::Error error;
-    QVERIFY(DiaryStore::createWorkbook(diary.workbookPath(), &error));
-    {
-        auto book = workbook::Workbook::open(diary.workbookPath(), &error);
-        const int weather = int(DayRecord::allColumns().indexOf(DayRecord::weather()));
-        QVERIFY(book && book->writeFields(Sheet1, {{39, weather, stored, false}}, &error));
-    }
-    // A picture load that blocks would hang here: end the process instead.
-    ::alarm(60);
-    QVERIFY(diary.start());
-    Form1* form = diary.form();
-    QElapsedTimer timer;
-    timer.start();
-    diary.clickDate(QDate(2002, 5, 10));
-    QVERIFY2(timer.elapsed() < 5000, "showing the day took more than 5 seconds");
-    ::alarm(0);
-    const QPixmap picture = form->Picture1->grab();
-    if (shows.isEmpty()) {
-        // Nothing drawn over the box's background.
-        const QImage image = picture.toImage();
-        QCOMPARE(image.pixelColor(image.width() / 2, image.height() / 2), image.pixelColor(0, 0));
-    } else {
-        const QImage expected = PictureLoader::load(diary.folder().file(shows)).toImage();
-        QVERIFY(!expected.isNull());
-        QCOMPARE(form->Picture1->size(), expected.size());
-    }
-    QCOMPARE(form->Text15->text(), stored);
-    diary.clickDate(QDate(2002, 5, 11));
-    // The stored path is never rewritten by showing it.
-    QCOMPARE(diary.fileField(40, DayRecord::weather()), stored);
-    QVERIFY(diary.closeWindow());
-    QVERIFY(MessageBox::shownTextsForTesting().isEmpty());
-}
 
-void TestBadInput::badSettingsFile_data()
-{
-    QTest::addColumn<QString>("kind");         // "bytes", "folder", "pipe"
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<bool>("applied");         // the file's colours come into force
-    QTest::newRow("good (for comparison)") << QStringLiteral("bytes") << GoodScheme << true;
-    QTest::newRow("good, LF line ends") << QStringLiteral("bytes") << QByteArray(GoodScheme).replace("\r", "") << true;
-    QTest::newRow("good, on one line with commas") << QStringLiteral("bytes") << QByteArray("255,0,65280,16711680,0,16777215\r\n") << true;
-    QTest::newRow("good, a seventh value after") << QStringLiteral("bytes") << GoodScheme + "999\r\n" << true;
-    QTest::newRow("empty") << QStringLiteral("bytes") << QByteArray() << false;
-    QTest::newRow("too few values") << QStringLiteral("bytes") << QByteArray("255\r\n0\r\n65280\r\n") << false;
-    QTest::newRow("five values and a blank") << QStringLiteral("bytes") << QByteArray("255\r\n0\r\n65280\r\n16711680\r\n0\r\n\r\n") << false;
-    QTest::newRow("a value past 32 bits") << QStringLiteral("bytes") << QByteArray("4294967296\r\n0\r\n0\r\n0\r\n0\r\n0\r\n") << false;
-    QTest::newRow("a fraction") << QStringLiteral("bytes") << QByteArray("1.5\r\n0\r\n0\r\n0\r\n0\r\n0\r\n") << false;
-    QTest::newRow("hexadecimal") << QStringLiteral("bytes") << QByteArray("&HFF&\r\n0\r\n0\r\n0\r\n0\r\n0\r\n") << false;
-    QByteArray garbage(4096, '\0');
-    for (int i = 0; i < garbage.size(); ++i)
-        garbage[i] = char((i * 131 + 7) % 256);
-    QTest::newRow("garbage") << QStringLiteral("bytes") << garbage << false;
-    QTest::newRow("UTF-16 text") << QStringLiteral("bytes") << QByteArray("\xFF\xFE" "2\0" "5\0" "5\0" "\r\0\n\0", 12) << false;
-    QTest::newRow("100 MB of digits") << QStringLiteral("bytes") << QByteArray(100 * 1024 * 1024, '7') << false;
-    QTest::newRow("a folder named inf.txt") << QStringLiteral("folder") << QByteArray() << false;
-    QTest::newRow("a named pipe named inf.txt") << QStringLiteral("pipe") << QByteArray() << false;
-}
-
-void TestBadInput::badSettingsFile()
-{
-    QFETCH(QString, kind);
-    QFETCH(QByteArray, bytes);
-    QFETCH(bool, applied);
-    DiaryFixture diary(QDate(2002, 5, 10));
-    const QString path = SettingsFile::path();
-    if (kind == QLatin1String("bytes"))
-        QVERIFY(writeAll(path, bytes));
-    else if (kind == QLatin1String("folder"))
-        QVERIFY(QDir().mkdir(path));
-    else
-        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-
-    ::alarm(60);
-    QVERIFY(diary.start());
-    Form1* form = diary.form();
-    const ColourScheme inForce = CurrentColourScheme(*form);
-    if (applied)
-        QCOMPARE(SettingsFile::format(inForce), SettingsFile::format(*SettingsFile::parse(GoodScheme)));
-    else
-        QCOMPARE(SettingsFile::format(inForce), SettingsFile::format(m_design));
-    if (kind == QLatin1String("bytes"))
-        QCOMPARE(readAll(path), bytes);
-
-    DiaryFixture::type(form->Text1, QStringLiteral("設定ファイルに関係なく保存"));
-    MessageBox::resetForTesting();
-    QVERIFY(diary.closeWindow());
-    ::alarm(0);
-    QCOMPARE(diary.fileField(40, DayRecord::plan()), QStringLiteral("設定ファイルに関係なく保存"));
-    const QStringList shown = MessageBox::shownTextsForTesting();
-    if (kind == QLatin1String("folder")) {
-        QCOMPARE(shown.size(), 1);
-        QVERIFY2(shown[0].contains(QStringLiteral("色の設定")) && shown[0].contains(path), qPrintable(shown[0]));
-        QVERIFY(QFileInfo(path).isDir());
-    } else {
-        QVERIFY2(shown.isEmpty(), qPrintable(shown.join(u'\n')));
-        // The close leaves a good file with the colours that were in force.
-        QVERIFY(QFileInfo(path).isFile());
-        QCOMPARE(readAll(path), SettingsFile::format(inForce));
-    }
-}
 
 int main(int argc, char** argv)
 {
@@ -602,9 +381,9 @@ int main(int argc, char** argv)
         return childMain(argc, argv);
     QApplication app(argc, argv);
     app.setAttribute(Qt::AA_Use96Dpi, true);
-    TestBadInput test;
+    TestRefusals test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "test_bad_input.moc"
+#include "test_refusals.moc"

@@ -1,6 +1,6 @@
 // The diary and real spreadsheet programs reading each other's workbooks:
 // LibreOffice Calc, Gnumeric and Python's xlwt/xlrd.
-#include "interop/Peers.h"
+#include "system/interop/Peers.h"
 #include "support/DiaryFixture.h"
 
 #include "main_window/Form1.h"

@@ -1,0 +1,212 @@
+// The start, the colour scheme with its dialog and settings file, and the
+// pictures the windows are drawn with.
+#include "support/DiaryFixture.h"
+#include "support/FileBytes.h"
+
+#include "app/FrmSplash.h"
+#include "appearance/ColourScheme.h"
+#include "appearance/FrmAbout.h"
+#include "appearance/SettingsFile.h"
+#include "main_window/Form1.h"
+#include "platform/CaptionLabel.h"
+#include "platform/ColourChooser.h"
+#include "platform/EntryBox.h"
+#include "platform/FaceButton.h"
+#include "platform/MessageBox.h"
+#include "platform/MonthCalendar.h"
+#include "store/Diary.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QImageReader>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+#include <sys/stat.h>
+
+namespace {
+
+using Role = MonthCalendar::ColourRole;
+const ColourScheme Example{{ColourValue(815785), ColourValue(13101301), ColourValue(0), ColourValue(16777215),
+                            ColourValue(16777215), ColourValue(815785)}};
+const ColourScheme Other{{ColourValue(0x0000FF), ColourValue(0x00FF00), ColourValue(0x123456), ColourValue(0x654321),
+                          ColourValue::system(ColourValue::Highlight), ColourValue::system(ColourValue::WindowText)}};
+const QByteArray ExampleFile("815785\r\n13101301\r\n0\r\n16777215\r\n16777215\r\n815785\r\n");
+
+} // namespace
+
+class TestDialogs : public QObject {
+    Q_OBJECT
+private slots:
+    void splashHandsOverToTodaysPage();
+    void schemeColoursCaptionsNotEntries();
+    void settingsFileIsReadStrictly_data();
+    void settingsFileIsReadStrictly();
+    void dialogAppliesOnOkAndSavesAtClose();
+    void unwritableSettingsStillSaveTheDiary();
+    void picturesLoad();
+};
+
+void TestDialogs::splashHandsOverToTodaysPage()
+{
+    DiaryFixture diary(QDate(2002, 10, 1));
+    {
+        FrmSplash splash;
+        QCOMPARE(splash.size(), QSize(377, 170));
+        QCOMPARE(splash.windowFlags() & Qt::WindowType_Mask, Qt::SplashScreen);
+        QCOMPARE(splash.findChild<QLabel*>(QStringLiteral("lblVersion"))->text(), QStringLiteral("ver1.2"));
+        QCOMPARE(splash.findChild<QLabel*>(QStringLiteral("lblProductName"))->text(), QStringLiteral("Merrow 日記\u3000"));
+        QCOMPARE(splash.grab().toImage().pixelColor(370, 165), QColor(162, 215, 225));
+    }
+    std::unique_ptr<Form1> form(FrmSplash::Form_Load());
+    QVERIFY(form && form->isVisible());
+    QTRY_COMPARE(form->tag(), QStringLiteral("1"));
+    QCOMPARE(form->diary().currentDate(), QDate(2002, 10, 1));
+    for (QWidget* w : QApplication::topLevelWidgets())
+        QVERIFY(w->objectName() != QLatin1String("frmSplash"));
+}
+
+void TestDialogs::schemeColoursCaptionsNotEntries()
+{
+    DiaryFixture diary;
+    QVERIFY(writeAll(SettingsFile::path(), "12,34\r\nnot a colour\r\n")); // a bad file: the design's colours
+    QVERIFY(diary.start());
+    Form1* form = diary.form();
+    const ColourScheme design = CurrentColourScheme(*form);
+    QCOMPARE(design[ColourScheme::CaptionText], ColourValue(0x000C72A9));
+    QCOMPARE(design[ColourScheme::WindowBackground], ColourValue(0x00C7E8F5));
+    const QImage boxBefore = form->Text1->grab().toImage();
+    ApplyColourScheme(*form, Other);
+    QVERIFY(CurrentColourScheme(*form) == Other);
+    QCOMPARE(form->captionLabels().size(), 13);
+    for (CaptionLabel* label : form->captionLabels())
+        QCOMPARE(label->foreColour(), Other[ColourScheme::CaptionText]);
+    QCOMPARE(form->MonthView1->colour(Role::TrailingText), Other[ColourScheme::DayBackground]);
+    QCOMPARE(form->palette().color(QPalette::Window), QColor(0, 255, 0));
+    QCOMPARE(form->Text1->grab().toImage(), boxBefore); // entry boxes, frames included, as before
+    QCOMPARE(form->Text3[0]->foreColour(), ColourValue::system(ColourValue::WindowText));
+
+    QVERIFY(diary.closeWindow()); // the close writes the scheme in force, whole
+    QCOMPARE(readAll(SettingsFile::path()), SettingsFile::format(Other));
+    QVERIFY(diary.start());
+    QVERIFY(CurrentColourScheme(*diary.form()) == Other);
+}
+
+void TestDialogs::settingsFileIsReadStrictly_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("six lines") << ExampleFile << true;
+    QTest::newRow("one line, commas") << QByteArray("815785,13101301,0,16777215,16777215,815785\r\n") << true;
+    QTest::newRow("LF only, spaces") << QByteArray(" 815785\n  13101301 \n0\n16777215\n16777215\n815785") << true;
+    QTest::newRow("blank lines, a seventh value") << "\r\n" + ExampleFile + "999\r\n" << true;
+    QTest::newRow("too few") << QByteArray("815785\r\n13101301\r\n0\r\n") << false;
+    QTest::newRow("empty") << QByteArray() << false;
+    QTest::newRow("garbage") << QByteArray("red\r\nblue\r\n0\r\n0\r\n0\r\n0\r\n") << false;
+    QTest::newRow("fraction") << QByteArray("1.5\r\n0\r\n0\r\n0\r\n0\r\n0\r\n") << false;
+    QTest::newRow("beyond 32 bits") << QByteArray("2147483648\r\n0\r\n0\r\n0\r\n0\r\n0\r\n") << false;
+    QTest::newRow("empty between commas") << QByteArray("1,,2,3,4,5\r\n") << false;
+    QTest::newRow("UTF-16") << QByteArray("\xFF\xFE" "8\0" "1\0" "5\0" "\r\0\n\0", 12) << false;
+    QTest::newRow("endless digits") << QByteArray(1 << 20, '7') << false;
+}
+
+void TestDialogs::settingsFileIsReadStrictly()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, accepted);
+    const auto scheme = SettingsFile::parse(bytes);
+    QCOMPARE(scheme.has_value(), accepted);
+    if (accepted)
+        QVERIFY(*scheme == Example);
+    QCOMPARE(SettingsFile::format(Example), ExampleFile);
+    QCOMPARE(SettingsFile::format(ColourScheme()), QByteArray("0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n"));
+    QVERIFY(SettingsFile::parse(SettingsFile::format(Other)) == Other);
+}
+
+void TestDialogs::dialogAppliesOnOkAndSavesAtClose()
+{
+    DiaryFixture diary;
+    QVERIFY(writeAll(SettingsFile::path(), ExampleFile));
+    QVERIFY(diary.start());
+    Form1* form = diary.form();
+    form->Command1_Click();
+    FrmAbout* about = form->openColourSettings();
+    QVERIFY(about && about->isVisible());
+    QCOMPARE(about->windowTitle(), QStringLiteral("merrow日記lite"));
+    QCOMPARE(about->lblVersion->text(), QStringLiteral("ﾊﾞｰｼﾞｮﾝ 1.2.0"));
+    QVERIFY(about->swatchScheme() == Example);
+    form->Command1_Click(); // one instance
+    QCOMPARE(form->openColourSettings(), about);
+
+    // Cancel discards the picks.
+    ColourChooser::setNextAnswerForTesting(ColourValue(0x00112233));
+    QTest::mouseClick(about->changeButtons[2], Qt::LeftButton);
+    ColourChooser::setNextAnswerForTesting(std::nullopt);
+    QTest::mouseClick(about->changeButtons[0], Qt::LeftButton);
+    QCOMPARE(about->swatchScheme()[ColourScheme::DayText], ColourValue(0x00112233));
+    QCOMPARE(about->swatchScheme()[ColourScheme::CaptionText], Example[ColourScheme::CaptionText]);
+    QTest::mouseClick(about->Command3, Qt::LeftButton);
+    QTRY_VERIFY(!form->openColourSettings());
+    QVERIFY(CurrentColourScheme(*form) == Example);
+
+    // OK applies, and the file follows only at the close.
+    form->Command1_Click();
+    about = form->openColourSettings();
+    QVERIFY(about->swatchScheme() == Example);
+    ColourChooser::setNextAnswerForTesting(ColourValue(0x00ABCDEF));
+    QTest::mouseClick(about->changeButtons[3], Qt::LeftButton);
+    QTest::mouseClick(about->cmdOK, Qt::LeftButton);
+    QTRY_VERIFY(!form->openColourSettings());
+    QCOMPARE(form->MonthView1->colour(Role::DayBackground), ColourValue(0x00ABCDEF));
+    QCOMPARE(readAll(SettingsFile::path()), ExampleFile);
+
+    // Picks not confirmed with OK still reach the file at the close.
+    form->Command1_Click();
+    ColourChooser::setNextAnswerForTesting(ColourValue(0x00445566));
+    QTest::mouseClick(form->openColourSettings()->changeButtons[5], Qt::LeftButton);
+    QVERIFY(diary.closeWindow());
+    ColourScheme expected = Example;
+    expected.colours[3] = ColourValue(0x00ABCDEF);
+    expected.colours[5] = ColourValue(0x00445566);
+    QVERIFY(SettingsFile::parse(readAll(SettingsFile::path())) == expected);
+}
+
+void TestDialogs::unwritableSettingsStillSaveTheDiary()
+{
+    DiaryFixture diary;
+    QVERIFY(QDir(diary.folder().path()).mkdir(QStringLiteral("inf.txt"))); // no one can write it, root included
+    QVERIFY(diary.start());
+    DiaryFixture::type(diary.form()->Text1, QStringLiteral("色より日記"));
+    QVERIFY(diary.closeWindow());
+    const QStringList shown = MessageBox::shownTextsForTesting();
+    QCOMPARE(shown.size(), 1);
+    QVERIFY(shown.first().contains(QStringLiteral("inf.txt")));
+    QCOMPARE(diary.fileField(40, QStringLiteral("予定")), QStringLiteral("色より日記"));
+
+    QVERIFY(QDir(diary.folder().path()).rmdir(QStringLiteral("inf.txt")));
+    QCOMPARE(::mkfifo(QFile::encodeName(SettingsFile::path()).constData(), 0600), 0); // a pipe never blocks the start
+    QVERIFY(diary.start());
+    QCOMPARE(CurrentColourScheme(*diary.form())[ColourScheme::WindowBackground], ColourValue(0x00C7E8F5));
+}
+
+void TestDialogs::picturesLoad()
+{
+    for (const char* name : {"はれ", "くもり", "あめ", "ゆき", "かみなり"}) {
+        QImageReader reader(QStringLiteral(SOURCE_DIR "/resources/weather/%1.ico").arg(QString::fromUtf8(name)));
+        QCOMPARE(reader.read().size(), QSize(32, 32));
+    }
+    for (const char* name : {"window", "logo", "button_sun", "button_rain", "button_thunder"}) {
+        QImageReader reader(QStringLiteral(":/%1.ico").arg(QLatin1String(name)));
+        const QImage image = reader.read();
+        QVERIFY2(image.size() == QSize(32, 32), name);
+        int opaque = 0;
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x)
+                opaque += qAlpha(image.pixel(x, y)) == 255;
+        QVERIFY2(opaque > 32 * 32 / 6 && opaque < 32 * 32, name); // a drawing on a clear ground
+    }
+}
+
+QTEST_MAIN(TestDialogs)
+#include "test_dialogs.moc"

@@ -1,0 +1,355 @@
+// The main window as a pupil uses it: where things stand, which day is on
+// screen, when typed text and colours reach the workbook, the weather mark.
+#include "support/DiaryFixture.h"
+#include "support/FileBytes.h"
+
+#include "main_window/Form1.h"
+#include "main_window/WeatherPicture.h"
+#include "platform/CaptionLabel.h"
+#include "platform/ColourChooser.h"
+#include "platform/DataControl.h"
+#include "platform/EntryBox.h"
+#include "platform/FaceButton.h"
+#include "platform/HiddenField.h"
+#include "platform/MessageBox.h"
+#include "platform/MonthCalendar.h"
+#include "platform/PictureBox.h"
+#include "platform/workbook/Workbook.h"
+#include "store/Diary.h"
+#include "weather/Form2.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPushButton>
+#include <QTest>
+
+#include <sys/stat.h>
+
+namespace {
+
+constexpr ColourValue Red{0x000000FF};
+constexpr ColourValue Blue{0x00FF0000};
+const ColourValue Text = ColourValue::system(ColourValue::WindowText);
+
+// Writes one field of the diary on disk, as another program might.
+void writeDiary(const QString& path, int record, const QString& column, const QString& text, bool numeric)
+{
+    workbook::Error error;
+    auto book = workbook::Workbook::open(path, &error);
+    workbook::RecordTable table;
+    if (!book || !book->readTable(QStringLiteral("Sheet1"), &table, &error)
+        || !book->writeFields(QStringLiteral("Sheet1"), {{record - 1, table.columnIndex(column), text, numeric}}, &error))
+        qFatal("cannot write the diary");
+}
+
+QColor commonestColour(QWidget* widget)
+{
+    const QImage image = widget->grab().toImage();
+    QHash<QRgb, int> counts;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            ++counts[image.pixel(x, y)];
+    return QColor(std::max_element(counts.cbegin(), counts.cend()).key());
+}
+
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void controlsStandWhereDesigned();
+    void keyboardOrderSkipsHiddenFields();
+    void startsOnToday_data();
+    void startsOnToday();
+    void typedTextReachesItsDayOnlyWhenLeft();
+    void failedSaveKeepsTheTextAndAsksAtClose();
+    void entryColoursBelongToTheirDay();
+    void oddColourFieldsKeepTheBoxColour();
+    void weatherMarkBelongsToItsDay();
+};
+
+void TestMainWindow::controlsStandWhereDesigned()
+{
+    DiaryFixture diary;
+    QVERIFY(diary.start());
+    Form1* form = diary.form();
+    QCOMPARE(form->windowTitle(), QStringLiteral("Merrow日記Lt."));
+    QCOMPARE(form->geometry(), QRect(141, 47, 625, 641));
+    // Logical pixels (twips / 15), caption, point size (0: the window's font).
+    const struct {
+        const char* name;
+        QRect rect;
+        const char* caption;
+        double points;
+    } rows[] = {
+        {"Command1", {0, 0, 73, 25}, "色変更", 0},      {"Command2", {72, 0, 73, 25}, "終了", 0},
+        {"MonthView1", {16, 32, 159, 148}, "", 9},     {"Label1", {24, 192, 137, 25}, "今日の予定", 14.25},
+        {"Text1", {16, 216, 153, 129}, "", 0},         {"Label7", {24, 360, 73, 41}, "今日の天気", 14.25},
+        {"Picture1", {96, 360, 41, 33}, "", 0},        {"Label2(0)", {40, 424, 97, 25}, "出欠記録", 14.25},
+        {"Text2", {16, 456, 145, 73}, "", 0},          {"Label4", {248, 8, 81, 25}, "時間割", 14.25},
+        {"Label5", {408, 8, 113, 25}, "授業内容", 14.25}, {"Label3(0)", {192, 48, 25, 41}, "1", 24},
+        {"Label3(6)", {192, 480, 25, 41}, "7", 24},    {"Text3(0)", {224, 32, 121, 72}, "", 12},
+        {"Text3(6)", {224, 464, 121, 72}, "", 12},     {"Text4(3)", {344, 248, 249, 73}, "", 9},
+        {"Label6", {8, 560, 49, 41}, "感想・記録", 14.25}, {"Text5", {64, 544, 529, 65}, "", 0},
+        {"Text6", {16, 616, 33, 18}, "", 0},           {"Text15", {472, 616, 57, 18}, "", 0},
+    };
+    for (const auto& row : rows) {
+        auto* widget = form->findChild<QWidget*>(QString::fromUtf8(row.name));
+        QVERIFY2(widget, row.name);
+        QCOMPARE(widget->geometry(), row.rect);
+        if (auto* label = qobject_cast<QLabel*>(widget))
+            QCOMPARE(label->text(), QString::fromUtf8(row.caption));
+        if (auto* button = qobject_cast<QPushButton*>(widget))
+            QCOMPARE(button->text(), QString::fromUtf8(row.caption));
+        if (row.points > 0)
+            QCOMPARE(widget->font().pointSizeF(), row.points);
+    }
+    QVERIFY(form->Label3[0]->font().italic() && form->Label1->font().bold() && !form->Label6->font().bold());
+    QCOMPARE(form->Text3[0]->font().family(), QStringLiteral("ＭＳ Ｐ明朝"));
+    // Resizing moves nothing; the buttons' faces are flat in their design colour.
+    form->resize(1000, 900);
+    QCOMPARE(form->Text5->geometry(), QRect(64, 544, 529, 65));
+    QCOMPARE(commonestColour(form->Command1), QColor(196, 232, 253));
+    QCOMPARE(commonestColour(form->Command2), QColor(251, 225, 149));
+}
+
+void TestMainWindow::keyboardOrderSkipsHiddenFields()
+{
+    DiaryFixture diary;
+    QVERIFY(diary.start());
+    Form1* form = diary.form();
+    form->activateWindow();
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(form->Text1));
+    QList<QWidget*> expected;
+    for (int k = 0; k < 7; ++k)
+        expected << form->Text3[k] << form->Text4[k];
+    expected << form->Text5 << form->MonthView1 << form->Text2 << form->Command1 << form->Picture1 << form->Command2
+             << form->Text1;
+    const QImage unfocused = form->Command1->grab().toImage();
+    for (QWidget* next : expected) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), next->objectName());
+        if (next == form->Command1)
+            QVERIFY(form->Command1->grab().toImage() != unfocused); // the focus is seen
+    }
+    QCOMPARE(form->Text1->toPlainText(), QString());
+    for (HiddenField* field : {form->Text6, form->Text7_13[3], form->Text14, form->Text15}) {
+        field->show();
+        QVERIFY(!field->isVisible());
+        QCOMPARE(field->focusPolicy(), Qt::NoFocus);
+        QVERIFY(!field->testAttribute(Qt::WA_InputMethodEnabled));
+    }
+    QVERIFY(form->Text4[0]->testAttribute(Qt::WA_InputMethodEnabled));
+    QVERIFY(!form->MonthView1->testAttribute(Qt::WA_InputMethodEnabled));
+}
+
+void TestMainWindow::startsOnToday_data()
+{
+    QTest::addColumn<QDate>("today");
+    QTest::addColumn<QDate>("shown");
+    QTest::newRow("first day") << QDate(2002, 4, 1) << QDate(2002, 4, 1);
+    QTest::newRow("last day") << QDate(2003, 3, 31) << QDate(2003, 3, 31);
+    QTest::newRow("years later, December") << QDate(2026, 12, 6) << QDate(2002, 12, 6);
+    QTest::newRow("years later, January") << QDate(2027, 1, 1) << QDate(2003, 1, 1);
+    QTest::newRow("leap day") << QDate(2028, 2, 29) << QDate(2003, 2, 28);
+    QTest::newRow("before the year") << QDate(2001, 3, 31) << QDate(2003, 3, 31);
+}
+
+void TestMainWindow::startsOnToday()
+{
+    QFETCH(QDate, today);
+    QFETCH(QDate, shown);
+    DiaryFixture diary(today);
+    QVERIFY(diary.start());
+    QCOMPARE(diary.form()->MonthView1->value(), shown);
+    QCOMPARE(diary.form()->diary().currentDate(), shown);
+    QCOMPARE(diary.form()->tag(), QStringLiteral("1"));
+}
+
+void TestMainWindow::typedTextReachesItsDayOnlyWhenLeft()
+{
+    DiaryFixture diary(QDate(2002, 5, 10));
+    QVERIFY(diary.start());
+    Form1* form = diary.form();
+    QCOMPARE(diary.fileField(365, QStringLiteral("時間色7")), QStringLiteral("-2147483640")); // the new diary
+    const QByteArray untouched = readAll(diary.workbookPath());
+    diary.clickDate(QDate(2002, 5, 11));
+    diary.clickDate(QDate(2002, 5, 10));
+    QCOMPARE(readAll(diary.workbookPath()), untouched); // an unchanged day writes nothing
+
+    DiaryFixture::type(form->Text1, QStringLiteral("遠足"));
+    QTest::keyClick(form->Text1, Qt::Key_Return);
+    DiaryFixture::type(form->Text1, QStringLiteral("弁当"));
+    DiaryFixture::type(form->Text4[2], QStringLiteral("分数のかけ算"));
+    QTest::mouseClick(form->MonthView1, Qt::RightButton, {}, form->MonthView1->dayRect(QDate(2002, 5, 20)).center());
+    QCOMPARE(form->MonthView1->value(), QDate(2002, 5, 10)); // a right click moves no day
+    QCOMPARE(diary.fileField(40, QStringLiteral("予定")), QString());
+
+    diary.clickDate(QDate(2002, 5, 14));
+    QCOMPARE(form->diary().currentDate(), QDate(2002, 5, 14));
+    QCOMPARE(diary.fileField(40, QStringLiteral("予定")), QStringLiteral("遠足\n弁当"));
+    QCOMPARE(diary.fileField(40, QStringLiteral("内容3")), QStringLiteral("分数のかけ算"));
+    QCOMPARE(form->Text1->toPlainText(), QString());
+
+    DiaryFixture::type(form->Text3[0], QStringLiteral("国語"));
+    diary.clickDate(QDate(2002, 5, 14)); // the day on screen, clicked again, is written and stays
+    QCOMPARE(diary.fileField(44, QStringLiteral("時間1")), QStringLiteral("国語"));
+    QCOMPARE(form->Text3[0]->toPlainText(), QStringLiteral("国語"));
+
+    DiaryFixture::type(form->Text2, QStringLiteral("欠席"));
+    form->MonthView1->setFocus();
+    QTest::keyClick(form->MonthView1, Qt::Key_Right);
+    QCOMPARE(form->diary().currentDate(), QDate(2002, 5, 15));
+    QCOMPARE(diary.fileField(44, QStringLiteral("出欠")), QStringLiteral("欠席"));
+
+    DiaryFixture::type(form->Text5, QStringLiteral("修了式"));
+    QVERIFY(diary.closeWindow());
+    QCOMPARE(diary.fileField(45, QStringLiteral("感想")), QStringLiteral("修了式"));
+    QVERIFY(diary.start());
+    diary.clickDate(QDate(2002, 5, 10));
+    QCOMPARE(diary.form()->Text1->toPlainText(), QStringLiteral("遠足\n弁当"));
+}
+
+void TestMainWindow::failedSaveKeepsTheTextAndAsksAtClose()
+{
+    DiaryFixture diary(QDate(2002, 5, 10));
+    QVERIFY(diary.start());
+    Form1* form = diary.form();
+    DiaryFixture::type(form->Text1, QStringLiteral("消えないで"));
+    // The folder moves away under the diary: no one can write there, root included.
+    const QString folder = diary.folder().path();
+    const QString moved = folder + QStringLiteral(".away");
+    QVERIFY(QDir().rename(folder, moved));
+    diary.clickDate(QDate(2002, 5, 11));
+    QCOMPARE(form->diary().currentDate(), QDate(2002, 5, 11));
+    QCOMPARE(MessageBox::shownTextsForTesting().size(), 1);
+    QVERIFY(MessageBox::shownTextsForTesting().first().contains(QStringLiteral("保存できませんでした")));
+    diary.clickDate(QDate(2002, 5, 10));
+    QCOMPARE(form->Text1->toPlainText(), QStringLiteral("消えないで"));
+
+    MessageBox::resetForTesting();
+    MessageBox::setNextAnswerForTesting(1); // "do not close"
+    QVERIFY(!diary.closeWindow());
+    QVERIFY(QDir().rename(moved, folder));
+    QVERIFY(diary.closeWindow()); // "try again" succeeds now
+    QCOMPARE(diary.fileField(40, QStringLiteral("予定")), QStringLiteral("消えないで"));
+}
+
+void TestMainWindow::entryColoursBelongToTheirDay()
+{
+    DiaryFixture diary(QDate(2002, 5, 10));
+    QVERIFY(diary.start());
+    Form1* form = diary.form();
+    ColourChooser::setNextAnswerForTesting(std::nullopt); // cancelled: nothing changes
+    QTest::mouseClick(form->Label1, Qt::LeftButton);
+    QCOMPARE(form->Text1->foreColour(), Text);
+    ColourChooser::setNextAnswerForTesting(Red);
+    QTest::mouseClick(form->Label3[2], Qt::LeftButton);
+    QCOMPARE(form->Text3[2]->foreColour(), Red);
+    QCOMPARE(form->Text4[2]->foreColour(), Red);
+    QCOMPARE(form->Text3[1]->foreColour(), Text);
+    QCOMPARE(form->Label3[2]->foreColour(), form->Label1->foreColour()); // captions keep the scheme
+
+    diary.clickDate(QDate(2002, 5, 11));
+    QCOMPARE(diary.fileField(40, QStringLiteral("時間色3")), QStringLiteral("255"));
+    QCOMPARE(diary.fileField(40, QStringLiteral("時間色2")), QString::number(Text.raw()));
+    QCOMPARE(form->Text4[2]->foreColour(), Text);
+    diary.clickDate(QDate(2002, 5, 10));
+    QCOMPARE(form->Text3[2]->palette().color(QPalette::Text), QColor(255, 0, 0));
+
+    ColourChooser::setNextAnswerForTesting(Blue); // chosen just before closing: kept
+    QTest::mouseClick(form->Label6, Qt::LeftButton);
+    QVERIFY(diary.closeWindow());
+    QCOMPARE(diary.fileField(40, QStringLiteral("感想色")), QStringLiteral("16711680"));
+    QVERIFY(diary.start());
+    QCOMPARE(diary.form()->Text5->foreColour(), Blue);
+    QCOMPARE(diary.form()->Text2->foreColour(), Text); // attendance never changes colour
+}
+
+void TestMainWindow::oddColourFieldsKeepTheBoxColour()
+{
+    DiaryFixture diary(QDate(2002, 5, 10));
+    QVERIFY(diary.start());
+    QVERIFY(diary.closeWindow());
+    writeDiary(diary.workbookPath(), 41, QStringLiteral("予定色"), QString(), false);
+    writeDiary(diary.workbookPath(), 41, QStringLiteral("時間色2"), QStringLiteral("みどり"), false);
+    writeDiary(diary.workbookPath(), 41, QStringLiteral("感想色"), QStringLiteral("99999999999"), true);
+    writeDiary(diary.workbookPath(), 41, QStringLiteral("時間色1"), QStringLiteral(" 255 "), false);
+
+    QVERIFY(diary.start());
+    Form1* form = diary.form();
+    form->Text1->setForeColour(Blue);
+    diary.clickDate(QDate(2002, 5, 11));
+    QCOMPARE(form->Text3[0]->foreColour(), Red); // a number typed as text still reads
+    QCOMPARE(form->Text3[1]->foreColour(), Text);
+    QCOMPARE(form->Text1->foreColour(), Blue);
+    diary.clickDate(QDate(2002, 5, 12));
+    QCOMPARE(diary.fileField(41, QStringLiteral("時間色2")), QStringLiteral("みどり")); // left as it was
+    QCOMPARE(diary.fileField(41, QStringLiteral("予定色")), QString());
+    QCOMPARE(diary.fileField(41, QStringLiteral("時間色1")), QStringLiteral("255")); // now a number cell
+    workbook::Error error;
+    workbook::RecordTable table;
+    QVERIFY(workbook::Workbook::open(diary.workbookPath(), &error)->readTable(QStringLiteral("Sheet1"), &table, &error));
+    QVERIFY(table.numbersAsText.isEmpty());
+
+    // A colour chosen on purpose is stored, even the one the box kept.
+    diary.clickDate(QDate(2002, 5, 11));
+    ColourChooser::setNextAnswerForTesting(Blue);
+    QTest::mouseClick(form->Label1, Qt::LeftButton);
+    diary.clickDate(QDate(2002, 5, 12));
+    QCOMPARE(diary.fileField(41, QStringLiteral("予定色")), QStringLiteral("16711680"));
+    QCOMPARE(diary.fileField(41, QStringLiteral("感想色")), QStringLiteral("99999999999"));
+}
+
+void TestMainWindow::weatherMarkBelongsToItsDay()
+{
+    DiaryFixture diary(QDate(2002, 5, 10));
+    diary.folder().copyWeatherIcons();
+    QVERIFY(diary.start());
+    Form1* form = diary.form();
+    QVERIFY(form->Picture1->picture().isNull());
+    form->Label7_Click();
+    Form2* picker = form->weatherPicker();
+    form->Picture1_Click();
+    QCOMPARE(form->weatherPicker(), picker); // one instance
+    QCOMPARE(picker->windowTitle(), QStringLiteral("天気"));
+    QCOMPARE(picker->size(), QSize(362, 158));
+    QCOMPARE(picker->Command2[4]->geometry(), QRect(8 + 72 * 4, 8, 57, 57));
+    QTest::mouseClick(picker->Command1, Qt::LeftButton); // cancel
+    QTRY_VERIFY(!form->weatherPicker());
+    QVERIFY(form->Picture1->picture().isNull());
+
+    form->Picture1_Click();
+    QTest::mouseClick(form->weatherPicker()->Command2[1], Qt::LeftButton);
+    const QString cloud = diary.folder().file(QStringLiteral("くもり.ico"));
+    QVERIFY(!form->Picture1->picture().isNull());
+    QCOMPARE(form->Picture1->size(), QSize(32, 32));
+    QTRY_VERIFY(!form->weatherPicker());
+    form->Picture1_Click(); // chosen after another date: goes to that date
+    diary.clickDate(QDate(2002, 5, 15));
+    QTest::mouseClick(form->weatherPicker()->Command2[2], Qt::LeftButton);
+    QVERIFY(diary.closeWindow());
+    QCOMPARE(diary.fileField(40, QStringLiteral("天気")), cloud);
+    QCOMPARE(diary.fileField(45, QStringLiteral("天気")), diary.folder().file(QStringLiteral("あめ.ico")));
+
+    // A diary moved from elsewhere finds its icons beside the program; the paths stay.
+    const QString windowsPath = QStringLiteral("C:\\Program Files\\merrow\\はれ.ico");
+    writeDiary(diary.workbookPath(), 41, QStringLiteral("天気"), windowsPath, false);
+    QVERIFY(diary.start());
+    diary.clickDate(QDate(2002, 5, 11));
+    QVERIFY(!diary.form()->Picture1->picture().isNull());
+    QVERIFY(diary.closeWindow());
+    QCOMPARE(diary.fileField(41, QStringLiteral("天気")), windowsPath);
+
+    // Paths that are no picture never block or crash: a pipe, a folder, a device.
+    const QString pipe = diary.folder().file(QStringLiteral("pipe.ico"));
+    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    QVERIFY(QDir(diary.folder().path()).mkdir(QStringLiteral("folder.ico")));
+    QVERIFY(writeAll(diary.folder().file(QStringLiteral("junk.ico")), "not a picture"));
+    for (const QString& name : {QStringLiteral("pipe.ico"), QStringLiteral("folder.ico"), QStringLiteral("junk.ico")})
+        QVERIFY(WeatherPicture::forStoredPath(diary.folder().file(name)).isNull());
+    QVERIFY(WeatherPicture::forStoredPath(QStringLiteral("/dev/zero")).isNull());
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "test_main_window.moc"
