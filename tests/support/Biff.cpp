@@ -1,0 +1,111 @@
+// libgsf before Qt: glib names a struct member "signals", which Qt defines away.
+#include <gsf/gsf.h>
+
+#include "support/Biff.h"
+
+#include <cstring>
+
+namespace biff {
+
+QByteArray le16(quint16 v)
+{
+    return QByteArray(1, char(v & 0xFF)) + char(v >> 8);
+}
+
+QByteArray le32(quint32 v)
+{
+    return le16(quint16(v & 0xFFFF)) + le16(quint16(v >> 16));
+}
+
+QByteArray f64(double v)
+{
+    QByteArray b(8, '\0');
+    std::memcpy(b.data(), &v, 8); // the test machines are little-endian, as the format is
+    return b;
+}
+
+QByteArray utf16(const QString& s)
+{
+    QByteArray b;
+    for (QChar c : s)
+        b += le16(c.unicode());
+    return b;
+}
+
+QByteArray record(quint16 type, const QByteArray& data)
+{
+    return le16(type) + le16(quint16(data.size())) + data;
+}
+
+QByteArray bof(quint16 kind, quint16 version)
+{
+    return record(0x0809, le16(version) + le16(kind) + le32(0) + le32(0) + le32(0));
+}
+
+QByteArray eof()
+{
+    return record(0x000A, {});
+}
+
+QByteArray cellHeader(int row, int col, int xf)
+{
+    return le16(quint16(row)) + le16(quint16(col)) + le16(quint16(xf));
+}
+
+QByteArray labelSst(int row, int col, quint32 index)
+{
+    return record(0x00FD, cellHeader(row, col) + le32(index));
+}
+
+QByteArray workbookStream(const QByteArray& globals, const QList<std::pair<QString, QByteArray>>& sheets)
+{
+    QByteArray s = bof(0x0005) + globals;
+    QList<qsizetype> boundAt;
+    for (const auto& [name, cells] : sheets) {
+        boundAt << s.size();
+        s += record(0x0085, le32(0) + QByteArray(2, '\0') + char(name.size()) + char(1) + utf16(name));
+    }
+    s += eof();
+    for (int i = 0; i < sheets.size(); ++i) {
+        s.replace(boundAt[i] + 4, 4, le32(quint32(s.size())));
+        s += bof(0x0010) + sheets[i].second + eof();
+    }
+    return s;
+}
+
+QByteArray compoundFile(const QList<std::pair<QByteArray, QByteArray>>& streams)
+{
+    GsfOutput* memory = gsf_output_memory_new();
+    GsfOutfile* ole = gsf_outfile_msole_new(memory);
+    for (const auto& [name, data] : streams) {
+        GsfOutput* child = gsf_outfile_new_child(ole, name.constData(), FALSE);
+        gsf_output_write(child, size_t(data.size()), reinterpret_cast<const guint8*>(data.constData()));
+        gsf_output_close(child);
+        g_object_unref(child);
+    }
+    gsf_output_close(GSF_OUTPUT(ole));
+    g_object_unref(ole);
+    const QByteArray file(reinterpret_cast<const char*>(gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(memory))),
+                          qsizetype(gsf_output_size(memory)));
+    g_object_unref(memory);
+    return file;
+}
+
+QByteArray streamOf(const QByteArray& file, const char* name)
+{
+    GsfInput* input = gsf_input_memory_new(reinterpret_cast<const guint8*>(file.constData()), file.size(), FALSE);
+    GsfInfile* ole = gsf_infile_msole_new(input, nullptr);
+    QByteArray out;
+    if (ole) {
+        if (GsfInput* child = gsf_infile_child_by_name(ole, name)) {
+            out.resize(qsizetype(gsf_input_size(child)));
+            gsf_input_read(child, size_t(out.size()), reinterpret_cast<guint8*>(out.data()));
+            g_object_unref(child);
+        }
+        g_object_unref(ole);
+    }
+    g_object_unref(input);
+    return out;
+}
+
+} // namespace biff

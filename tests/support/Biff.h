@@ -1,0 +1,33 @@
+// Workbook files built byte by byte, as other writers lay them out: BIFF8
+// records, and compound files made by libgsf rather than by the engine.
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <utility>
+
+namespace biff {
+
+QByteArray le16(quint16 v);
+QByteArray le32(quint32 v);
+QByteArray f64(double v);
+QByteArray utf16(const QString& s);
+QByteArray record(quint16 type, const QByteArray& data);
+QByteArray bof(quint16 kind, quint16 version = 0x0600);
+QByteArray eof();
+QByteArray cellHeader(int row, int col, int xf = 15);
+QByteArray labelSst(int row, int col, quint32 index);
+// Globals (after their BOF) and one worksheet per (name, records) pair.
+QByteArray workbookStream(const QByteArray& globals, const QList<std::pair<QString, QByteArray>>& sheets);
+// A compound file holding these streams (name, bytes).
+QByteArray compoundFile(const QList<std::pair<QByteArray, QByteArray>>& streams);
+inline QByteArray workbookFile(const QByteArray& stream)
+{
+    return compoundFile({{"Workbook", stream}});
+}
+// A stream of a compound file as libgsf reads it; empty when absent.
+QByteArray streamOf(const QByteArray& file, const char* name = "Workbook");
+
+} // namespace biff

@@ -1,0 +1,478 @@
+// The workbook engine through its public interface: workbooks as real programs
+// write them, every cell and string encoding, what a write changes and keeps,
+// and files that are no usable workbook.
+#include "support/Biff.h"
+#include "support/FileBytes.h"
+
+#include "platform/workbook/Workbook.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace workbook;
+using namespace biff;
+Q_DECLARE_METATYPE(workbook::ErrorKind)
+
+namespace {
+
+const QString Sheet1 = QStringLiteral("Sheet1");
+
+QString dataFile(const QString& name)
+{
+    return QStringLiteral(TEST_DATA_DIR "/") + name;
+}
+
+RecordTable table(const Workbook& book, const QString& sheet = QStringLiteral("Sheet1"))
+{
+    RecordTable t;
+    Error error;
+    if (!book.readTable(sheet, &t, &error))
+        qWarning("cannot read %s: %s", qPrintable(sheet), qPrintable(error.detail));
+    return t;
+}
+
+RecordTable table(const QString& path, const QString& sheet = QStringLiteral("Sheet1"))
+{
+    Error error;
+    const auto book = Workbook::open(path, &error);
+    return book ? table(*book, sheet) : RecordTable();
+}
+
+std::unique_ptr<Workbook> openFile(const QTemporaryDir& dir, const QByteArray& bytes, Error* error)
+{
+    const QString path = dir.filePath(QStringLiteral("built.xls"));
+    if (!writeAll(path, bytes))
+        qFatal("cannot write a test file");
+    return Workbook::open(path, error);
+}
+
+QString copyData(const QTemporaryDir& dir, const QString& name)
+{
+    const QString to = dir.filePath(QStringLiteral("nikki.xls"));
+    if (!writeAll(to, readAll(dataFile(name))))
+        qFatal("cannot copy test data");
+    return to;
+}
+
+// What python3-xlrd reads: sheet -> "row,col" -> [type, value, format index].
+std::optional<QJsonObject> xlrdCells(const QString& path)
+{
+    static const char* script = R"(
+import sys, json, xlrd
+book = xlrd.open_workbook(sys.argv[1], formatting_info=True)
+json.dump({s.name: {"%d,%d" % (r, c): [s.cell(r, c).ctype, s.cell(r, c).value, s.cell(r, c).xf_index]
+                    for r in range(s.nrows) for c in range(s.ncols) if s.cell(r, c).ctype}
+           for s in book.sheets()}, sys.stdout)
+)";
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QString::fromLatin1(script), path});
+    if (!python.waitForFinished(60000) || python.exitCode() != 0)
+        return std::nullopt;
+    return QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+}
+
+} // namespace
+
+class TestWorkbook : public QObject {
+    Q_OBJECT
+private slots:
+    void readsWorkbooksOfRealWriters_data();
+    void readsWorkbooksOfRealWriters();
+    void readsEveryStringAndCellEncoding();
+    void lastOfTwoRecordsForOneCellWins();
+    void writeChangesOnlyTheWrittenFields_data();
+    void writeChangesOnlyTheWrittenFields();
+    void storesNumbersAndTexts();
+    void refusesWritesItCannotMake();
+    void keepsSharedFormulasWhenTheirCellIsOverwritten();
+    void keepsEditsOfOtherPrograms();
+    void refusesWhatIsNoUsableWorkbook_data();
+    void refusesWhatIsNoUsableWorkbook();
+};
+
+void TestWorkbook::readsWorkbooksOfRealWriters_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("crlf"); // how the file holds the CR LF typed into a field
+    QTest::addColumn<QString>("secondSheet");
+    QTest::newRow("xlwt") << "diary_xlwt.xls" << "\r\n" << "メモ";
+    QTest::newRow("LibreOffice") << "diary_libreoffice.xls" << "\n" << "集計";
+    QTest::newRow("Gnumeric") << "diary_gnumeric.xls" << "\n" << "集計";
+    QTest::newRow("Gnumeric, BIFF8 and BIFF5 streams") << "diary_gnumeric_dual.xls" << "\n" << "集計";
+}
+
+void TestWorkbook::readsWorkbooksOfRealWriters()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, crlf);
+    QFETCH(QString, secondSheet);
+    Error error;
+    const auto book = Workbook::open(dataFile(file), &error);
+    QVERIFY2(book, qPrintable(error.detail));
+    QCOMPARE(book->sheetNames(), QStringList({Sheet1, secondSheet}));
+    const RecordTable t = table(*book);
+    QCOMPARE(t.recordCount(), 365);
+    // Columns are found by name; LibreOffice's are reordered, partly rich text.
+    auto f = [&](int record, const char* name) { return t.field(record, t.columnIndex(QString::fromUtf8(name))); };
+    QCOMPARE(f(0, "予定"), QStringLiteral("歯医者\n午後3時から"));
+    QCOMPARE(f(0, "時間2"), QStringLiteral("12:30"));
+    QCOMPARE(f(0, "予定色"), QStringLiteral("255"));
+    QCOMPARE(f(0, "時間色2"), QStringLiteral("-2147483640"));
+    QCOMPARE(f(0, "時間3"), QString());
+    QCOMPARE(f(1, "予定"), QStringLiteral("3"));
+    QCOMPARE(f(1, "感想"), QStringLiteral("Ünïcödé ±½ ÿ"));
+    QCOMPARE(f(2, "予定"), QStringLiteral("旅行") + crlf + QStringLiteral("京都"));
+    QCOMPARE(f(2, "感想"), QStringLiteral("長い").repeated(200));
+    QCOMPARE(f(203, "感想"), QStringLiteral("204日目: walk と読書 !!!"));
+    QCOMPARE(f(364, "天気"), QStringLiteral("雪"));
+    QCOMPARE(f(364, "時間色7"), QStringLiteral("-2147483640"));
+    if (file.contains(QLatin1String("xlwt"))) {
+        QCOMPARE(table(*book, secondSheet).records.value(1), QStringList({QStringLiteral("パン"), QStringLiteral("3.25")}));
+        return;
+    }
+    QCOMPARE(t.field(2, t.columnIndex(QStringLiteral("メモ欄"))), QStringLiteral("太字のメモ"));
+    const RecordTable other = table(*book, secondSheet);
+    QCOMPARE(other.columnNames, QStringList({QStringLiteral("合計"), QStringLiteral("-6442450920")}));
+    QCOMPARE(other.records.value(0), QStringList({QStringLiteral("真偽"), QStringLiteral("TRUE")}));
+
+    // More than 109 FAT sectors: a DIFAT.
+    const QByteArray big = qUncompress(readAll(dataFile(QStringLiteral("rows60000_xlwt.xls.qz"))));
+    QTemporaryDir dir;
+    const auto sixty = openFile(dir, big, &error);
+    QVERIFY2(sixty, qPrintable(error.detail));
+    const RecordTable rows = table(*sixty);
+    QCOMPARE(rows.recordCount(), 60000);
+    QCOMPARE(rows.records[59999], QStringList({QStringLiteral("朝会"), QStringLiteral("60000")}));
+}
+
+void TestWorkbook::readsEveryStringAndCellEncoding()
+{
+    // Every way a shared string can meet a record boundary, as Excel,
+    // LibreOffice and Japanese Excel (phonetic blocks) write them.
+    const QByteArray runs = le16(0) + le16(5) + le16(2) + le16(6);
+    const QByteArray phonetic = le16(1) + le16(16) + le16(0) + le16(0x31) + le16(0) + le16(3) + le16(3)
+                                + utf16(QStringLiteral("かんじ")) + le16(0);
+    QByteArray sst = le32(20) + le32(9);
+    sst += le16(3) + char(0) + QByteArray("\xE9\xB1\xFF");           // 0: Latin-1 above 0x7F
+    sst += le16(12) + char(1) + utf16(QStringLiteral("あいうえお")); // 1: UTF-16, then ...
+    QByteArray c1 = char(0) + QByteArray("ABCDEFG");                 //    ... 8-bit after the split
+    c1 += le16(4) + char(0x08) + le16(2) + "Rich" + runs.left(6);    // 2: its runs cross the boundary
+    QByteArray c2 = runs.mid(6);
+    c2 += le16(2) + char(0x05) + le32(quint32(phonetic.size())) + utf16(QStringLiteral("漢字")) + phonetic.left(6);
+    QByteArray c3 = phonetic.mid(6);                                 // 3: the phonetic block crosses it
+    QByteArray c4 = le16(3) + char(0) + "end";                       // 4: starts the record
+    c4 += le16(0) + char(0);                                         // 5: empty
+    c4 += le16(2) + char(0);                                         // 6: header only, then ...
+    QByteArray c5 = char(1) + utf16(QStringLiteral("終了"));         //    ... characters after the split
+    c5 += le16(2) + char(0x01) + utf16(QStringLiteral("最後"));      // 7
+    QByteArray globals = record(0x00FC, sst);
+    for (const QByteArray& c : {c1, c2, c3, c4, c5})
+        globals += record(0x003C, c);
+    QByteArray cells;
+    for (int i = 0; i < 8; ++i)
+        cells += labelSst(i, 0, quint32(i));
+    // The other cell kinds, in row 10 on.
+    cells += record(0x0204, cellHeader(10, 0) + le16(2) + char(1) + utf16(QStringLiteral("名前"))); // LABEL
+    cells += record(0x0203, cellHeader(10, 1) + f64(-2147483640.0));                          // NUMBER
+    cells += record(0x027E, cellHeader(10, 2) + le32((1234u << 2) | 3));                       // RK, hundredths
+    cells += record(0x027E, cellHeader(10, 3) + le32(0x3FF80000));                             // RK, 1.5
+    cells += record(0x00BD, le16(10) + le16(4) + le16(15) + le32((7u << 2) | 2) + le16(15)     // MULRK
+                                + le32((quint32(-3) << 2) | 2) + le16(5));
+    cells += record(0x0205, cellHeader(10, 6) + char(1) + char(0));                            // BOOLERR true
+    cells += record(0x0205, cellHeader(10, 7) + char(0x07) + char(1));                         // #DIV/0!
+    auto formula = [](int col, const QByteArray& result) {
+        return record(0x0006, cellHeader(11, col) + result + le16(0) + le32(0) + le16(3) + char(0x1E) + le16(1));
+    };
+    cells += formula(0, f64(42));
+    cells += formula(1, QByteArray(6, 0) + le16(0xFFFF)) + record(0x0207, le16(2) + char(1) + utf16(QStringLiteral("結果")));
+    cells += formula(2, QByteArray(1, 2) + QByteArray(1, 0) + QByteArray(1, 0x2A) + QByteArray(3, 0) + le16(0xFFFF));
+    cells += formula(3, QByteArray(6, 0) + le16(0xFFFF)); // its STRING is missing
+    cells += record(0x0201, cellHeader(11, 4));             // BLANK
+    const QByteArray file = workbookFile(workbookStream(globals, {{QStringLiteral("Other"), {}}, {Sheet1, cells}})
+                                         + QByteArray(300, '\0')); // padded after the last EOF, as xlwt does
+    QTemporaryDir dir;
+    Error error;
+    const auto book = openFile(dir, file, &error);
+    QVERIFY2(book, qPrintable(error.detail));
+    const QStringList strings{QStringLiteral("é±ÿ"), QStringLiteral("あいうえおABCDEFG"), QStringLiteral("Rich"),
+                              QStringLiteral("漢字"), QStringLiteral("end"), QString(), QStringLiteral("終了"),
+                              QStringLiteral("最後")};
+    auto check = [&](const RecordTable& t) {
+        QCOMPARE(t.columnNames.value(0), strings[0]);
+        for (int i = 1; i < 8; ++i)
+            QCOMPARE(t.field(i - 1, 0), strings[i]);
+        QCOMPARE(t.records.value(9), QStringList({"名前", "-2147483640", "12.34", "1.5", "7", "-3", "TRUE", "#DIV/0!"}));
+        QCOMPARE(t.records.value(10), QStringList({"42", "結果", "#N/A"}));
+    };
+    check(table(*book));
+    QCOMPARE(table(*book).recordCount(), 11);
+    QCOMPARE(table(*book, QStringLiteral("other")).recordCount(), 0); // names compare as Excel compares them
+    // A write elsewhere carries the strings over, however the new table is split.
+    QVERIFY2(book->writeFields(Sheet1, {{20, 1, QString(9000, u'長')}}, &error), qPrintable(error.detail));
+    check(table(book->path()));
+    QCOMPARE(table(book->path()).field(20, 1), QString(9000, u'長'));
+}
+
+void TestWorkbook::lastOfTwoRecordsForOneCellWins()
+{
+    const QByteArray cells = labelSst(0, 0, 0) + record(0x0203, cellHeader(1, 0) + f64(1))
+                             + record(0x0203, cellHeader(1, 1) + f64(2)) + labelSst(1, 0, 1)
+                             + record(0x0203, cellHeader(2, 0) + f64(3)) + record(0x0203, cellHeader(1, 1) + f64(4));
+    const QByteArray sst = record(0x00FC, le32(2) + le32(2) + le16(1) + char(0) + "a" + le16(1) + char(0) + "b");
+    QTemporaryDir dir;
+    Error error;
+    const auto book = openFile(dir, workbookFile(workbookStream(sst, {{Sheet1, cells}})), &error);
+    QVERIFY2(book, qPrintable(error.detail));
+    const QList<QStringList> expected{{"b", "4"}, {"3"}};
+    QCOMPARE(table(*book).records, expected);
+    // The rewrite keeps one cell each, in the right place.
+    QVERIFY(book->writeFields(Sheet1, {{2, 2, QStringLiteral("c")}}, &error));
+    QCOMPARE(table(book->path()).records, (QList<QStringList>{{"b", "4"}, {"3"}, {"", "", "c"}}));
+    if (const auto x = xlrdCells(book->path())) {
+        QCOMPARE((*x)[Sheet1].toObject()[QStringLiteral("1,1")].toArray()[1].toDouble(), 4.0);
+        QCOMPARE((*x)[Sheet1].toObject()[QStringLiteral("1,0")].toArray()[1].toString(), QStringLiteral("b"));
+    }
+}
+
+void TestWorkbook::writeChangesOnlyTheWrittenFields_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::newRow("xlwt") << "diary_xlwt.xls";
+    QTest::newRow("LibreOffice") << "diary_libreoffice.xls";
+    QTest::newRow("Gnumeric") << "diary_gnumeric.xls";
+}
+
+void TestWorkbook::writeChangesOnlyTheWrittenFields()
+{
+    QFETCH(QString, file);
+    QTemporaryDir dir;
+    const QString path = copyData(dir, file);
+    const RecordTable before = table(path);
+    const auto xlrdBefore = xlrdCells(path);
+    const int plan = before.columnIndex(QStringLiteral("予定"));
+    const int colour = before.columnIndex(QStringLiteral("予定色"));
+    const int added = int(before.columnNames.size());
+    const QList<FieldWrite> writes{{0, plan, QStringLiteral("新しい予定\n二行目")}, {0, colour, QStringLiteral("65280"), true},
+                                   {1, plan, QString()}, {400, 3, QStringLiteral("新しい行")},
+                                   {-1, added, QStringLiteral("追加列")}};
+    Error error;
+    auto book = Workbook::open(path, &error);
+    QVERIFY2(book && book->writeFields(Sheet1, writes, &error), qPrintable(error.detail));
+
+    RecordTable expected = before;
+    expected.columnNames.resize(added + 1);
+    expected.columnNames[added] = QStringLiteral("追加列");
+    expected.records.resize(401);
+    for (const FieldWrite& w : writes) {
+        if (w.record >= 0) {
+            expected.records[w.record].resize(std::max<qsizetype>(expected.records[w.record].size(), w.column + 1));
+            expected.records[w.record][w.column] = w.text;
+        }
+    }
+    const RecordTable after = table(path);
+    QCOMPARE(after.columnNames, expected.columnNames);
+    for (int r = 0; r < 401; ++r)
+        for (int c = 0; c <= added; ++c)
+            QVERIFY2(after.field(r, c) == expected.field(r, c), qPrintable(QStringLiteral("%1,%2").arg(r).arg(c)));
+    // xlrd sees every other cell as it was, its format included.
+    const auto xlrdAfter = xlrdCells(path);
+    if (!xlrdBefore || !xlrdAfter)
+        QSKIP("python3-xlrd is not installed");
+    QSet<QString> written;
+    for (const FieldWrite& w : writes)
+        written << QStringLiteral("%1,%2").arg(w.record + 1).arg(w.column);
+    for (const QString& sheet : xlrdBefore->keys()) {
+        const QJsonObject a = (*xlrdBefore)[sheet].toObject();
+        const QJsonObject b = (*xlrdAfter)[sheet].toObject();
+        for (const QString& k : a.keys())
+            QVERIFY2((sheet == Sheet1 && written.contains(k)) || a[k] == b[k], qPrintable(sheet + ' ' + k));
+    }
+    const QJsonObject s = (*xlrdAfter)[Sheet1].toObject();
+    const QString planKey = QStringLiteral("1,%1").arg(plan);
+    QCOMPARE(s[planKey].toArray()[2], (*xlrdBefore)[Sheet1].toObject()[planKey].toArray()[2]); // its format kept
+    QCOMPARE(s[QStringLiteral("1,%1").arg(colour)].toArray()[1].toDouble(), 65280.0);
+}
+
+void TestWorkbook::storesNumbersAndTexts()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("numbers.xls"));
+    Error error;
+    QVERIFY2(Workbook::createEmpty(path, Sheet1, &error), qPrintable(error.detail));
+    auto book = Workbook::open(path, &error);
+    QCOMPARE(book->sheetNames(), QStringList{Sheet1});
+    const QStringList numeric{"255", "-2147483640", "0.1", "12.50", " 7 ", "abc", "", "-0", "0x10", "1,000"};
+    const QStringList readBack{"255", "-2147483640", "0.1", "12.5", "7", "abc", "", "0", "0x10", "1,000"};
+    QList<FieldWrite> writes;
+    for (int i = 0; i < numeric.size(); ++i)
+        writes.append({0, i, numeric[i], true});
+    writes.append({1, 0, QStringLiteral("3")});            // a subject typed as a number stays text
+    writes.append({1, 1, QStringLiteral("a\r\nb\rc\nd")}); // line breaks are stored as LF
+    writes.append({1, 2, QString(MaxCellChars, u'字')});
+    for (int r = 2; r < 367; ++r)                          // a table that spans CONTINUE records
+        writes.append({r, 0, QStringLiteral("%1日目の日記\n二行目").arg(r)});
+    QVERIFY2(book->writeFields(Sheet1, writes, &error), qPrintable(error.detail));
+    const RecordTable t = table(path);
+    for (int i = 0; i < numeric.size(); ++i)
+        QCOMPARE(t.field(0, i), readBack[i]);
+    QCOMPARE(t.field(1, 0), QStringLiteral("3"));
+    QCOMPARE(t.field(1, 1), QStringLiteral("a\nb\nc\nd"));
+    QCOMPARE(t.field(1, 2), QString(MaxCellChars, u'字'));
+    QCOMPARE(t.field(366, 0), QStringLiteral("366日目の日記\n二行目"));
+    QCOMPARE(t.numbersAsText, (QList<QPair<int, int>>{{1, 0}})); // "3" as text; "255" went in as a number
+    if (const auto x = xlrdCells(path)) {
+        QCOMPARE((*x)[Sheet1].toObject()[QStringLiteral("1,1")].toArray()[0].toInt(), 2); // a number cell
+        QCOMPARE((*x)[Sheet1].toObject()[QStringLiteral("367,0")].toArray()[1].toString(), t.field(366, 0));
+    }
+    // Saving a field again and again does not grow the file.
+    const qint64 size = QFileInfo(path).size();
+    for (int i = 0; i < 20; ++i)
+        QVERIFY(book->writeFields(Sheet1, {{10, 3, QStringLiteral("書き直し %1").arg(i)}}, &error));
+    QVERIFY(QFileInfo(path).size() < size + 200);
+}
+
+void TestWorkbook::refusesWritesItCannotMake()
+{
+    QTemporaryDir dir;
+    const QString path = copyData(dir, QStringLiteral("diary_libreoffice.xls"));
+    const QByteArray bytes = readAll(path);
+    Error error;
+    auto book = Workbook::open(path, &error);
+    QVERIFY(!book->writeFields(Sheet1, {{3, 1, QStringLiteral("fine")}, {3, 4, QString(MaxCellChars + 1, u'x')}}, &error));
+    QCOMPARE(error.kind, ErrorKind::FieldTooLong);
+    QVERIFY(table(*book).field(3, 1) != QStringLiteral("fine")); // nothing written, not even in memory
+    QVERIFY(!book->writeFields(Sheet1, {{65535, 0, QStringLiteral("x")}}, &error));
+    QCOMPARE(error.kind, ErrorKind::WriteFailed);
+    QVERIFY(!book->writeFields(Sheet1, {{0, 256, QStringLiteral("x")}}, &error));
+    QVERIFY(!book->writeFields(QStringLiteral("No such sheet"), {{0, 0, QStringLiteral("x")}}, &error));
+    QCOMPARE(error.kind, ErrorKind::NoSheet);
+    QVERIFY(!Workbook::createEmpty(dir.filePath(QStringLiteral("x.xls")), QStringLiteral("a/b"), &error));
+    QCOMPARE(error.kind, ErrorKind::WriteFailed);
+    QCOMPARE(readAll(path), bytes);
+}
+
+void TestWorkbook::keepsSharedFormulasWhenTheirCellIsOverwritten()
+{
+    // A1 and A2 share a formula defined after A1's FORMULA record.
+    auto formula = [](quint16 row) {
+        return record(0x0006, cellHeader(row, 0) + f64(7) + le16(0x0008) + le32(0) + le16(5)
+                                  + QByteArray("\x01\x00\x00\x00\x00", 5));
+    };
+    const QByteArray shared = record(0x04BC, le16(0) + le16(1) + QByteArray("\x00\x00\x00\x02", 4) + le16(3)
+                                                 + QByteArray("\x1E\x07\x00", 3));
+    QTemporaryDir dir;
+    Error error;
+    auto book = openFile(dir, workbookFile(workbookStream({}, {{Sheet1, formula(0) + shared + formula(1)}})), &error);
+    QVERIFY2(book, qPrintable(error.detail));
+    QVERIFY2(book->writeFields(Sheet1, {{-1, 0, QStringLiteral("見出し")}}, &error), qPrintable(error.detail));
+    QCOMPARE(table(book->path()).records, (QList<QStringList>{{"7"}}));
+    // The definition now follows A2, the formula still using it.
+    const QByteArray stream = streamOf(readAll(book->path()));
+    const qsizetype a2 = stream.indexOf(formula(1));
+    QVERIFY(a2 > 0);
+    QCOMPARE(stream.mid(a2 + formula(1).size(), shared.size()), shared);
+    QCOMPARE(stream.count(shared), 1);
+}
+
+void TestWorkbook::keepsEditsOfOtherPrograms()
+{
+    QTemporaryDir dir;
+    const QString path = copyData(dir, QStringLiteral("diary_xlwt.xls"));
+    Error error;
+    auto mine = Workbook::open(path, &error);
+    auto theirs = Workbook::open(path, &error);
+    QVERIFY(theirs->writeFields(Sheet1, {{10, 0, QStringLiteral("他の編集")}}, &error));
+    QVERIFY(mine->writeFields(Sheet1, {{11, 0, QStringLiteral("私の編集")}}, &error));
+    QCOMPARE(mine->lastSaveNote(), SaveNote::MergedOtherChanges);
+    QCOMPARE(table(path).field(10, 0), QStringLiteral("他の編集"));
+    QCOMPARE(table(path).field(11, 0), QStringLiteral("私の編集"));
+    // A workbook that vanished is written anew from what was read.
+    QVERIFY(QFile::remove(path));
+    QVERIFY2(mine->writeFields(Sheet1, {{12, 0, QStringLiteral("再作成")}}, &error), qPrintable(error.detail));
+    QCOMPARE(mine->lastSaveNote(), SaveNote::Recreated);
+    QCOMPARE(table(path).field(10, 0), QStringLiteral("他の編集"));
+    QCOMPARE(table(path, QStringLiteral("メモ")).field(0, 0), QStringLiteral("牛乳"));
+    // Replaced by something that is no workbook: refused, and left alone.
+    QVERIFY(writeAll(path, "<html><body>not a diary</body></html>"));
+    QVERIFY(!mine->writeFields(Sheet1, {{13, 0, QStringLiteral("x")}}, &error));
+    QCOMPARE(error.kind, ErrorKind::NotWorkbook);
+    QCOMPARE(readAll(path), QByteArray("<html><body>not a diary</body></html>"));
+}
+
+void TestWorkbook::refusesWhatIsNoUsableWorkbook_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<ErrorKind>("kind");
+    const QByteArray real = readAll(dataFile(QStringLiteral("diary_libreoffice.xls")));
+    QByteArray noise(4096, '\0');
+    QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
+    const QByteArray sst = record(0x00FC, le32(1) + le32(1) + le16(1) + char(0) + "a");
+    const QByteArray good = workbookStream(sst, {{QStringLiteral("S"), labelSst(0, 0, 0)}});
+    auto withCell = [&](const QByteArray& cell) { return workbookFile(workbookStream(sst, {{QStringLiteral("S"), cell}})); };
+    // The FAT entry of a sector, and the directory's first sector, of a 512-byte-sector file.
+    auto u32 = [](const QByteArray& b, qsizetype at) { return quint32(quint8(b[at])) | quint32(quint8(b[at + 1])) << 8 | quint32(quint8(b[at + 2])) << 16 | quint32(quint8(b[at + 3])) << 24; };
+    auto patched = [&](qsizetype at, quint32 value) { return QByteArray(real).replace(at, 4, le32(value)); };
+    const quint32 dirStart = u32(real, 0x30);
+    const qsizetype fatEntryOfDir = 512 + qsizetype(u32(real, 0x4C + 4 * (dirStart / 128))) * 512 + 4 * (dirStart % 128);
+
+    QTest::newRow("empty file") << QByteArray() << ErrorKind::NotWorkbook;
+    QTest::newRow("random bytes") << noise << ErrorKind::NotWorkbook;
+    QTest::newRow("zip (.xlsx)") << QByteArray("PK\x03\x04\x14\x00\x06\x00", 8) + noise << ErrorKind::NotWorkbook;
+    QTest::newRow("HTML") << QByteArray("<!DOCTYPE html><html><table><tr><td>1</td></tr></table></html>") << ErrorKind::NotWorkbook;
+    QTest::newRow("compound file of another program") << compoundFile({{"WordDocument", noise}}) << ErrorKind::NotWorkbook;
+    QTest::newRow("truncated workbook") << real.left(real.size() / 2) << ErrorKind::Damaged;
+    QTest::newRow("BIFF5 Book stream") << readAll(dataFile(QStringLiteral("old_biff5.xls"))) << ErrorKind::OldFormat;
+    QTest::newRow("BIFF5 in a Workbook stream") << workbookFile(bof(0x0005, 0x0500) + eof()) << ErrorKind::OldFormat;
+    QTest::newRow("FILEPASS") << workbookFile(bof(0x0005) + record(0x002F, le16(1) + QByteArray(52, 'k')) + good.mid(20))
+                              << ErrorKind::Encrypted;
+    QTest::newRow("encrypted Office document")
+        << compoundFile({{"EncryptionInfo", noise.left(200)}, {"EncryptedPackage", noise}}) << ErrorKind::Encrypted;
+    QTest::newRow("globals without EOF") << workbookFile(good.left(good.indexOf(eof()))) << ErrorKind::Damaged;
+    QTest::newRow("record running past the stream") << workbookFile(good.left(good.size() - 3)) << ErrorKind::Damaged;
+    QTest::newRow("sheet beyond the stream") << workbookFile(workbookStream({}, {{"S", {}}}).replace(24, 4, le32(0x7FFFFFFF)))
+                                             << ErrorKind::Damaged;
+    QTest::newRow("string longer than the table")
+        << workbookFile(workbookStream(record(0x00FC, le32(1) + le32(1) + le16(65535) + char(1) + "ab"), {{"S", {}}}))
+        << ErrorKind::Damaged;
+    QTest::newRow("directory chain loop") << patched(fatEntryOfDir, dirStart) << ErrorKind::Damaged;
+    QTest::newRow("huge FAT sector count") << patched(0x2C, 0x7FFFFFFF) << ErrorKind::Damaged;
+    QTest::newRow("huge DIFAT sector count") << patched(0x48, 0x40000000) << ErrorKind::Damaged;
+    // Cells that cannot be: the sheet is refused for reading and for writing.
+    QTest::newRow("string index beyond the table") << withCell(labelSst(1, 0, 5)) << ErrorKind::Damaged;
+    QTest::newRow("column beyond 255") << withCell(labelSst(1, 300, 0)) << ErrorKind::Damaged;
+    QTest::newRow("MULRK beyond column 255")
+        << withCell(record(0x00BD, le16(1) + le16(250) + QByteArray(6 * 8, '\0') + le16(257))) << ErrorKind::Damaged;
+    QTest::newRow("short NUMBER") << withCell(record(0x0203, cellHeader(1, 0) + le16(0))) << ErrorKind::Damaged;
+    QTest::newRow("LABEL longer than its record")
+        << withCell(record(0x0204, cellHeader(1, 0) + le16(500) + char(0) + "abc")) << ErrorKind::Damaged;
+}
+
+void TestWorkbook::refusesWhatIsNoUsableWorkbook()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(ErrorKind, kind);
+    QTemporaryDir dir;
+    Error error;
+    auto book = openFile(dir, bytes, &error);
+    if (book) { // opened: the damage is in the sheet's cells
+        RecordTable t;
+        QVERIFY(!book->readTable(QStringLiteral("S"), &t, &error));
+        QCOMPARE(error.kind, kind);
+        QVERIFY(!book->writeFields(QStringLiteral("S"), {{5, 0, QStringLiteral("x")}}, &error));
+    }
+    QCOMPARE(error.kind, kind);
+    QVERIFY(!error.detail.isEmpty());
+    QCOMPARE(readAll(dir.filePath(QStringLiteral("built.xls"))), bytes);
+    QVERIFY(!Workbook::open(dir.filePath(QStringLiteral("missing.xls")), &error));
+    QCOMPARE(error.kind, ErrorKind::Missing);
+    QVERIFY(!Workbook::open(dir.path(), &error));
+    QCOMPARE(error.kind, ErrorKind::Unreadable);
+}
+
+QTEST_GUILESS_MAIN(TestWorkbook)
+#include "test_workbook.moc"
