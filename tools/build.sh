@@ -6,7 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 # The weather icons have Japanese names; tools mangle them in the C locale.
 export LC_ALL=C.UTF-8
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# PRAVOK_WERROR=ON (tools/test.sh, CI) turns compiler warnings into errors.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPRAVOK_WERROR="${PRAVOK_WERROR:-OFF}" >/dev/null
 targets=()
 for t in "$@"; do targets+=(--target "$t"); done
 cmake --build build -j"$(nproc)" "${targets[@]}"

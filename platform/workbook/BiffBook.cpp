@@ -217,7 +217,7 @@ void layoutSheet(const QByteArray& s, const SheetInfo& sheet, SheetLayout* layou
     else
         layout->split = layout->others.empty() ? 0 : layout->others.size() - 1; // before the EOF
     std::vector<RowRecord>& rows = layout->rows;
-    sortKeepingLast(rows, [](const RowRecord& r) { return r.row; });
+    sortKeepingLast(rows, [](const RowRecord& record) { return record.row; });
 }
 
 // Calls f with the stream position of every top-level LABELSST record's data.

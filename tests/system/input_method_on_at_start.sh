@@ -5,7 +5,7 @@
 set -euo pipefail
 command -v fcitx5 >/dev/null || { echo "fcitx5 is not installed"; exit 77; }
 work=$(mktemp -d)
-trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$work"' EXIT
+trap 'kill $(jobs -p) 2>/dev/null; wait; rm -rf "$work" || true' EXIT
 export HOME=$work XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run LC_ALL=C.UTF-8
 mkdir -p "$XDG_CONFIG_HOME/fcitx5" "$XDG_RUNTIME_DIR" "$work/program" && chmod 700 "$XDG_RUNTIME_DIR"
 printf '%s\n' '[Groups/0]' 'Name=Default' 'Default Layout=us' 'DefaultIM=anthy' \
@@ -27,11 +27,16 @@ for _ in $(seq 600); do
     sleep 0.1
 done
 [ -n "$window" ] || { echo "the main window never appeared"; cat "$work/program.log"; xwininfo -root -tree | grep -i '"' | head; pgrep -a pravok; exit 1; }
-# What a window manager does for a new window: give it the keyboard.
-xdotool windowfocus --sync "$window"
+# What a window manager does for the window left after the splash: give it the keyboard.
 for _ in $(seq 100); do
+    [ "$(xdotool search --onlyvisible --class pravok 2>/dev/null | wc -l)" = 1 ] && break
+    sleep 0.1
+done
+for _ in $(seq 100); do
+    [ "$(xdotool getwindowfocus 2>/dev/null)" = "$window" ] || xdotool windowfocus --sync "$window"
     [ "$(fcitx5-remote)" = 2 ] && { echo "input method on before the first keystroke"; exit 0; }
     sleep 0.1
 done
 echo "fcitx5-remote still reports $(fcitx5-remote) ten seconds after the window took the focus"
+dbus-send --print-reply --dest=org.fcitx.Fcitx5 /controller org.fcitx.Fcitx.Controller1.DebugInfo | grep -i "IC \[" | cut -c1-200
 exit 1
