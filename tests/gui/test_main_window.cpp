@@ -7,7 +7,6 @@
 #include "main_window/WeatherPicture.h"
 #include "platform/CaptionLabel.h"
 #include "platform/ColourChooser.h"
-#include "platform/DataControl.h"
 #include "platform/EntryBox.h"
 #include "platform/FaceButton.h"
 #include "platform/HiddenField.h"
