@@ -146,7 +146,7 @@ void FrmAbout::paintEvent(QPaintEvent* event)
     QPainter painter(this);
     const int right = Twips::toPixels(5564);
     const auto line = [&](int twipsY, ColourValue colour) {
-        painter.setPen(colour.resolve(palette()));
+        painter.setPen(resolveColour(colour, palette()));
         const int y = Twips::toPixels(twipsY);
         painter.drawLine(0, y, right, y);
     };

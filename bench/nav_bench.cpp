@@ -8,11 +8,10 @@
 // Prints one JSON object per line.
 #include "main_window/Form1.h"
 #include "platform/AppInfo.h"
-#include "platform/DataControl.h"
 #include "platform/EntryBox.h"
 #include "platform/Fonts.h"
 #include "platform/MonthCalendar.h"
-#include "store/DayIndex.h"
+#include "store/Diary.h"
 
 #include <QApplication>
 #include <QDir>
@@ -134,7 +133,7 @@ KindResult clickDays(Form1* form, const QString& workbookPath, bool typed, int c
         r.draw.push_back(ms(t1, t2));
         if (!(stampOf(workbookPath) == before))
             ++r.writes;
-        if (form->MonthView1->value() != target || form->Data1->currentRecord() != DayIndex::of(target))
+        if (form->MonthView1->value() != target || form->diary().currentDate() != target)
             ++r.wrongPages;
     }
     return r;
@@ -196,7 +195,7 @@ int main(int argc, char** argv)
     const auto t2 = Clock::now();
     std::printf("{\"kind\": \"load\", \"construct_ms\": %.3f, \"form_load_ms\": %.3f, \"to_page_ms\": %.3f, "
                 "\"records\": %d}\n",
-                ms(t0, built), ms(built, t1), ms(t0, t2), form->Data1->recordCount());
+                ms(t0, built), ms(built, t1), ms(t0, t2), form->diary().recordCount());
 
     const int clicks = std::atoi(argv[3]);
     const double seconds = std::atof(argv[4]);

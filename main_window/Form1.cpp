@@ -3,11 +3,11 @@
 #include "appearance/FrmAbout.h"
 #include "appearance/SettingsFile.h"
 #include "main_window/CalendarRules.h"
+#include "main_window/DataControl.h"
 #include "main_window/WeatherPicture.h"
 #include "platform/AppInfo.h"
 #include "platform/CaptionLabel.h"
 #include "platform/ColourChooser.h"
-#include "platform/DataControl.h"
 #include "platform/EntryBox.h"
 #include "platform/FaceButton.h"
 #include "platform/HiddenField.h"
@@ -32,8 +32,9 @@ Form1::Form1(QWidget* parent)
     setWindowIcon(QIcon(QStringLiteral(":/window.ico")));
     setAttribute(Qt::WA_InputMethodEnabled, false);
     createControls();
-    m_diary = std::make_unique<Diary>(*Data1);
+    m_diary = std::make_unique<Diary>();
     bindFields();
+    m_diary->setPage(Data1);
     setBackColour(ColourValue(0x00C7E8F5));
     // The client area's top-left corner at (141, 47), 625 x 641.
     setGeometry(141, 47, 625, 641);
@@ -52,7 +53,6 @@ Form1::Form1(QWidget* parent)
     for (int k = 0; k < 7; ++k)
         connect(Label3[k], &CaptionLabel::clicked, this, [this, k] { Label3_Click(k); });
     connect(Label6, &CaptionLabel::clicked, this, &Form1::Label6_Click);
-    Data1->setWriteBehind(true);
 }
 
 Form1::~Form1()
@@ -96,10 +96,9 @@ void Form1::setBackColour(ColourValue colour)
 
 bool Form1::Form_Load(QString* message)
 {
-    Data1->setDatabaseName(DiaryStore::workbookPath());
     MonthView1->setValue(CalendarRules::openingDate(AppInfo::today()));
     LoadColourScheme(*this);
-    return DiaryStore::open(*Data1, message);
+    return m_diary->open(DiaryStore::workbookPath(), message);
 }
 
 bool Form1::event(QEvent* event)
@@ -120,7 +119,7 @@ void Form1::showEvent(QShowEvent* event)
 
 void Form1::Form_Activate()
 {
-    if (m_tag.toInt() != 0 || !Data1->isOpen())
+    if (m_tag.toInt() != 0 || !m_diary->isOpen())
         return;
     goToDay(MonthView1->value());
     ShowDayColours();
@@ -132,9 +131,8 @@ void Form1::Form_Activate()
 
 void Form1::goToDay(const QDate& date)
 {
-    const int n = Diary::recordOf(date);
-    Data1->moveFirst();
-    Data1->move(n - 1);
+    // The day left keeps its edits as pending; writeLeftDay() saves them.
+    m_diary->showDate(date);
 }
 
 void Form1::writeLeftDay()
@@ -142,12 +140,12 @@ void Form1::writeLeftDay()
     // The new page is drawn first; saving a large workbook must not delay it.
     repaint();
     workbook::Error error;
-    const bool written = Data1->writePending(&error);
-    const QString note = DiaryStore::saveNoteMessage(Data1->databaseName(), Data1->takeSaveNote());
+    const bool written = m_diary->write(&error);
+    const QString note = DiaryStore::saveNoteMessage(m_diary->path(), m_diary->takeSaveNote());
     if (!note.isEmpty())
         MessageBox::information(this, note);
     if (!written)
-        MessageBox::warning(this, DiaryStore::saveErrorMessage(*Data1, error));
+        MessageBox::warning(this, DiaryStore::saveErrorMessage(*m_diary, error));
 }
 
 void Form1::MonthView1_DateClick(const QDate&)
@@ -241,19 +239,18 @@ void Form1::chooseEntryColour(size_t field, std::initializer_list<EntryBox*> box
 
 void Form1::StoreDayColours()
 {
-    // The nine colour fields with the box whose colour each keeps.
-    const std::array<std::pair<HiddenField*, EntryBox*>, 9> fields{{
-        {Text6, Text1}, {Text7_13[0], Text3[0]}, {Text7_13[1], Text3[1]}, {Text7_13[2], Text3[2]},
-        {Text7_13[3], Text3[3]}, {Text7_13[4], Text3[4]}, {Text7_13[5], Text3[5]}, {Text7_13[6], Text3[6]},
-        {Text14, Text5}}};
-    for (size_t i = 0; i < fields.size(); ++i) {
-        const ColourValue colour = fields[i].second->foreColour();
-        if (m_unreadColours[i] == colour)
-            continue;
-        fields[i].first->setText(colour.toText());
+    // The box whose colour each of the nine colour fields keeps.
+    const std::array<EntryBox*, 9> boxes{Text1, Text3[0], Text3[1], Text3[2], Text3[3],
+                                         Text3[4], Text3[5], Text3[6], Text5};
+    Day day = m_diary->currentDay();
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        const ColourValue colour = boxes[i]->foreColour();
+        if (m_unreadColours[i] != colour)
+            day.setColour(int(i), colour);
     }
+    m_diary->setDay(m_diary->currentDate(), day);
     // A colour number stored as text elsewhere goes back as a number.
-    Data1->storeNumbersAsNumbers();
+    m_diary->storeNumbersAsNumbers();
 }
 
 void Form1::ShowDayColours()
@@ -278,7 +275,9 @@ void Form1::ShowDayColours()
 void Form1::setWeather(const QPixmap& picture, const QString& path)
 {
     Picture1->setPicture(picture);
-    Text15->setText(path);
+    Day day = m_diary->currentDay();
+    day.weather = path;
+    m_diary->setDay(m_diary->currentDate(), day);
 }
 
 void Form1::closeEvent(QCloseEvent* event)
@@ -295,27 +294,27 @@ void Form1::closeEvent(QCloseEvent* event)
 
 bool Form1::commitData()
 {
-    if (!Data1->isOpen() || m_tag != QLatin1String("1"))
+    if (!m_diary->isOpen() || m_tag != QLatin1String("1"))
         return true;
     StoreDayColours();
     QString settingsError;
     const bool settingsSaved = SaveColourScheme(colourSettings()->swatchScheme(), &settingsError);
     workbook::Error error;
-    return Data1->writePending(&error) && settingsSaved;
+    return m_diary->write(&error) && settingsSaved;
 }
 
 bool Form1::Form_Unload()
 {
     // The colours on screen are part of the page: keep a choice made just before closing.
-    if (Data1->isOpen() && m_tag == QLatin1String("1"))
+    if (m_diary->isOpen() && m_tag == QLatin1String("1"))
         StoreDayColours();
     QString settingsError;
     if (!SaveColourScheme(colourSettings()->swatchScheme(), &settingsError))
         MessageBox::warning(this, settingsError);
 
     workbook::Error error;
-    while (!Data1->close(&error)) {
-        const QString text = DiaryStore::saveErrorMessage(*Data1, error)
+    while (!m_diary->write(&error)) {
+        const QString text = DiaryStore::saveErrorMessage(*m_diary, error)
             + QStringLiteral("\n\n保存しないで終了すると、保存できなかった内容は失われます。");
         const int choice = MessageBox::choose(
             this, text,
@@ -325,7 +324,7 @@ bool Form1::Form_Unload()
         if (choice == 2)
             break;
     }
-    const QString note = DiaryStore::saveNoteMessage(Data1->databaseName(), Data1->takeSaveNote());
+    const QString note = DiaryStore::saveNoteMessage(m_diary->path(), m_diary->takeSaveNote());
     if (!note.isEmpty())
         MessageBox::information(this, note);
     return true;

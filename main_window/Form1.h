@@ -5,7 +5,6 @@
 #include "appearance/SchemeTarget.h"
 #include "platform/ColourValue.h"
 #include "weather/WeatherReceiver.h"
-#include "platform/workbook/Workbook.h"
 
 #include <QPointer>
 #include <QWidget>

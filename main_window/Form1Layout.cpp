@@ -2,8 +2,8 @@
 // design colours and keyboard order. Positions are in twips.
 #include "main_window/Form1.h"
 
+#include "main_window/DataControl.h"
 #include "platform/CaptionLabel.h"
-#include "platform/DataControl.h"
 #include "platform/EntryBox.h"
 #include "platform/FaceButton.h"
 #include "platform/Fonts.h"

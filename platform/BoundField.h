@@ -1,4 +1,4 @@
-// A control bound to one field of the data control's current record.
+// A control that shows one field of the day on screen and hands back what it holds.
 #pragma once
 
 #include <QString>

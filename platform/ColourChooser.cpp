@@ -1,5 +1,7 @@
 #include "platform/ColourChooser.h"
 
+#include "platform/WidgetColour.h"
+
 #include <QColorDialog>
 #include <QList>
 
@@ -20,7 +22,7 @@ std::optional<ColourValue> choose(QWidget* parent)
     const QColor chosen = QColorDialog::getColor(Qt::white, parent);
     if (!chosen.isValid())
         return std::nullopt;
-    return ColourValue::fromQColor(chosen);
+    return colourValueOf(chosen);
 }
 
 void setNextAnswerForTesting(std::optional<ColourValue> answer)

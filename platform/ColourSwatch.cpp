@@ -1,5 +1,7 @@
 #include "platform/ColourSwatch.h"
 
+#include "platform/WidgetColour.h"
+
 #include <QPainter>
 
 ColourSwatch::ColourSwatch(QWidget* parent)
@@ -20,7 +22,7 @@ void ColourSwatch::paintEvent(QPaintEvent* event)
 {
     {
         QPainter painter(this);
-        painter.fillRect(contentsRect(), m_colour.resolve(palette()));
+        painter.fillRect(contentsRect(), resolveColour(m_colour, palette()));
     }
     QFrame::paintEvent(event);
 }

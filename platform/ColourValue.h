@@ -1,11 +1,10 @@
 // The shared 32-bit colour value: 0x00BBGGRR for a plain colour, or a reference
 // to a system colour (top bit set, low byte the index) that is resolved against
-// the desktop's palette only when something is drawn with it.
+// the desktop's palette only when something is drawn with it (WidgetColour.h);
+// the value itself needs Qt Core alone, so the diary model can hold it.
 #pragma once
 
-#include <QColor>
 #include <QMetaType>
-#include <QPalette>
 #include <QString>
 
 #include <optional>
@@ -25,7 +24,6 @@ public:
     {
         return ColourValue(qint32((blue & 0xFF) << 16 | (green & 0xFF) << 8 | (red & 0xFF)));
     }
-    static ColourValue fromQColor(const QColor& colour);
     static constexpr ColourValue system(int index)
     {
         return ColourValue(qint32(0x80000000u | quint32(index & 0xFF)));
@@ -34,11 +32,6 @@ public:
     constexpr qint32 raw() const { return m_raw; }
     constexpr bool isSystem() const { return m_raw < 0; }
     constexpr int systemIndex() const { return m_raw & 0xFF; }
-
-    // The colour to draw with, from the given palette for system references.
-    QColor resolve(const QPalette& palette) const;
-    // The same against the application's current palette.
-    QColor resolve() const;
 
     // Decimal text as the diary stores it: "-" only when negative, no leading zeros.
     QString toText() const { return QString::number(m_raw); }

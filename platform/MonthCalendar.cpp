@@ -1,6 +1,7 @@
 #include "platform/MonthCalendar.h"
 
 #include "platform/AppInfo.h"
+#include "platform/WidgetColour.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -274,11 +275,11 @@ void MonthCalendar::paintEvent(QPaintEvent*)
 {
     const Layout l = layout();
     const QPalette pal = palette();
-    const QColor dayText = colour(ColourRole::DayText).resolve(pal);
-    const QColor dayBack = colour(ColourRole::DayBackground).resolve(pal);
-    const QColor titleText = colour(ColourRole::TitleText).resolve(pal);
-    const QColor titleBack = colour(ColourRole::TitleBackground).resolve(pal);
-    const QColor trailing = colour(ColourRole::TrailingText).resolve(pal);
+    const QColor dayText = resolveColour(colour(ColourRole::DayText), pal);
+    const QColor dayBack = resolveColour(colour(ColourRole::DayBackground), pal);
+    const QColor titleText = resolveColour(colour(ColourRole::TitleText), pal);
+    const QColor titleBack = resolveColour(colour(ColourRole::TitleBackground), pal);
+    const QColor trailing = resolveColour(colour(ColourRole::TrailingText), pal);
 
     QPainter p(this);
     p.fillRect(rect(), dayBack);

@@ -1,5 +1,7 @@
 #include "platform/PictureBox.h"
 
+#include "platform/WidgetColour.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -29,7 +31,7 @@ void PictureBox::setPicture(const QPixmap& picture)
 void PictureBox::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.fillRect(rect(), m_back.resolve(palette()));
+    painter.fillRect(rect(), resolveColour(m_back, palette()));
     if (!m_picture.isNull())
         painter.drawPixmap(0, 0, m_picture);
     if (hasFocus()) {

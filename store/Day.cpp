@@ -3,6 +3,7 @@
 #include "store/DayRecord.h"
 
 #include <algorithm>
+#include <array>
 
 std::optional<ColourValue> Day::colour(int field) const
 {
@@ -25,33 +26,43 @@ QList<std::pair<QString, QString>> Day::boxTexts() const
     return boxes;
 }
 
-bool Day::hasNoEntry() const
-{
-    const auto boxes = boxTexts();
-    return std::all_of(boxes.cbegin(), boxes.cend(), [](const auto& box) { return box.second.trimmed().isEmpty(); });
-}
-
 namespace {
 
+constexpr size_t FieldCount = 27;
+
 // The fields of a day in the order of DayRecord::allColumns().
-std::array<QString*, 27> fieldsInColumnOrder(Day& day)
+template <class D>
+auto fieldsInColumnOrder(D& day)
 {
-    std::array<QString*, 27> fields{};
+    std::array<decltype(&day.plan), FieldCount> fields{};
     size_t i = 0;
     fields[i++] = &day.plan;
     fields[i++] = &day.attendance;
-    for (QString& subject : day.subjects)
+    for (auto& subject : day.subjects)
         fields[i++] = &subject;
-    for (QString& content : day.contents)
+    for (auto& content : day.contents)
         fields[i++] = &content;
     fields[i++] = &day.impressions;
-    for (QString& colour : day.colourTexts)
+    for (auto& colour : day.colourTexts)
         fields[i++] = &colour;
     fields[i++] = &day.weather;
     return fields;
 }
 
 } // namespace
+
+QString Day::text(const QString& column) const
+{
+    const qsizetype i = DayRecord::allColumns().indexOf(column);
+    return i < 0 ? QString() : *fieldsInColumnOrder(*this)[size_t(i)];
+}
+
+void Day::setText(const QString& column, const QString& text)
+{
+    const qsizetype i = DayRecord::allColumns().indexOf(column);
+    if (i >= 0)
+        *fieldsInColumnOrder(*this)[size_t(i)] = text;
+}
 
 DayColumns::DayColumns(const QStringList& header)
 {
@@ -72,8 +83,7 @@ Day DayColumns::dayOf(const QStringList& record) const
 
 QList<std::pair<int, QString>> DayColumns::fieldsOf(const Day& day) const
 {
-    Day copy = day;
-    const auto fields = fieldsInColumnOrder(copy);
+    const auto fields = fieldsInColumnOrder(day);
     QList<std::pair<int, QString>> out;
     for (size_t i = 0; i < fields.size(); ++i) {
         if (m_columns[qsizetype(i)] >= 0)

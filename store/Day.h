@@ -23,15 +23,18 @@ struct Day {
     std::array<QString, Colours> colourTexts;
     QString weather; // the weather icon's path, or empty
 
+    // The field of a column by its name (DayRecord.h); empty for another name.
+    QString text(const QString& column) const;
+    void setText(const QString& column, const QString& text);
+
+    // Colour fields: 0 the plan, 1 ... 7 the periods, 8 the impressions.
     std::optional<ColourValue> colour(int field) const;
     void setColour(int field, ColourValue colour);
 
     // The texts of the page's boxes with the column each comes from, in the
     // order the page shows them (plan, attendance, subject and content of each
-    // period, impressions).
+    // period, impressions): what a search of the year looks through.
     QList<std::pair<QString, QString>> boxTexts() const;
-    // True when no box holds any text (colours and weather do not count).
-    bool hasNoEntry() const;
 
     friend bool operator==(const Day&, const Day&) = default;
 };

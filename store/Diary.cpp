@@ -1,75 +1,188 @@
 #include "store/Diary.h"
 
-#include "platform/DataControl.h"
-#include "store/DayIndex.h"
 #include "store/DayRecord.h"
+#include "store/DiaryStore.h"
+#include "store/PageBinding.h"
 
-Diary::Diary(DataControl& data1)
-    : m_data(data1)
+#include <QFileInfo>
+
+namespace {
+
+// The page's text boxes keep line breaks as LF; a field written elsewhere with
+// CR LF must not look edited just because a box normalised it.
+QString normalisedLineBreaks(QString text)
 {
+    if (text.contains(QLatin1Char('\r'))) {
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    }
+    return text;
 }
 
-QDate Diary::firstDate()
+bool isNumeric(const workbook::RecordTable& table, int column)
 {
-    return DayIndex::FirstDay;
+    return DayRecord::colourColumns().contains(table.columnNames.value(column));
 }
 
-QDate Diary::lastDate()
+} // namespace
+
+Diary::Diary() = default;
+Diary::~Diary() = default;
+
+bool Diary::open(const QString& path, QString* message)
 {
-    return DayIndex::LastDay;
+    m_path = path;
+    workbook::Error error;
+    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink() && !DiaryStore::createWorkbook(path, &error)) {
+        *message = DiaryStore::createErrorMessage(path, error);
+        return false;
+    }
+    auto book = workbook::Workbook::open(path, &error);
+    workbook::RecordTable table;
+    if (!book || !book->readTable(DayRecord::SheetName, &table, &error)) {
+        *message = DiaryStore::openErrorMessage(path, error);
+        return false;
+    }
+    const QString problem = DiaryStore::problemWith(table);
+    if (!problem.isEmpty()) {
+        *message = QStringLiteral("日記ファイル「%1」は日記として使えません。\n%2\n\nファイルは変更していません。")
+                       .arg(path, problem);
+        return false;
+    }
+    for (QStringList& record : table.records) {
+        for (QString& field : record)
+            field = normalisedLineBreaks(field);
+    }
+    m_book = std::move(book);
+    m_table = std::move(table);
+    m_pending.clear();
+    m_numbersAsText.clear();
+    for (const auto& cell : std::as_const(m_table.numbersAsText)) {
+        if (isNumeric(m_table, cell.second))
+            m_numbersAsText.insert(cell);
+    }
+    m_current = 1;
+    showCurrent();
+    return true;
 }
 
-int Diary::recordOf(const QDate& date)
+int Diary::rowOf(const QDate& date) const
 {
-    return DayIndex::of(date);
+    const int record = DayIndex::of(date);
+    return isOpen() && record >= 1 && record <= DayRecord::DaysInYear ? record - 1 : -1;
 }
 
-QDate Diary::dateOf(int record)
+void Diary::collectPage()
 {
-    return DayIndex::dateOf(record);
+    const int row = m_current - 1;
+    if (!m_page || !isOpen())
+        return;
+    Day onPage = DayColumns(m_table.columnNames).dayOf(m_table.records.value(row));
+    m_page->readPage(onPage);
+    for (const auto& [column, text] : DayColumns(m_table.columnNames).fieldsOf(onPage))
+        storeField(row, column, text);
 }
 
-bool Diary::isOpen() const
+bool Diary::storeField(int row, int column, const QString& text)
 {
-    return m_data.isOpen();
+    if (row < 0 || row >= m_table.recordCount() || column < 0 || text == m_table.field(row, column))
+        return false;
+    QStringList& record = m_table.records[row];
+    while (record.size() <= column)
+        record.append(QString());
+    record[column] = text;
+    m_pending.insert({row, column}, text);
+    return true;
+}
+
+void Diary::showCurrent()
+{
+    if (m_page)
+        m_page->showDay(DayColumns(m_table.columnNames).dayOf(m_table.records.value(m_current - 1)));
+}
+
+void Diary::showDate(const QDate& date)
+{
+    if (!isOpen())
+        return;
+    collectPage();
+    m_current = std::clamp(DayIndex::of(date), 1, DayRecord::DaysInYear);
+    showCurrent();
 }
 
 Day Diary::day(const QDate& date)
 {
-    const int record = recordOf(date);
-    if (!m_data.isOpen() || record < 1 || record > DayRecord::DaysInYear)
+    const int row = rowOf(date);
+    if (row < 0)
         return {};
-    m_data.collectEdits();
-    return DayColumns(m_data.table().columnNames).dayOf(m_data.table().records.value(record - 1));
-}
-
-Day Diary::currentDay()
-{
-    return day(currentDate());
-}
-
-QDate Diary::currentDate() const
-{
-    return dateOf(m_data.currentRecord());
+    collectPage();
+    return DayColumns(m_table.columnNames).dayOf(m_table.records.value(row));
 }
 
 void Diary::forEachDay(const std::function<void(const QDate&, const Day&)>& visit)
 {
-    if (!m_data.isOpen())
+    if (!isOpen())
         return;
-    m_data.collectEdits();
-    const workbook::RecordTable& table = m_data.table();
-    const DayColumns columns(table.columnNames);
+    collectPage();
+    const DayColumns columns(m_table.columnNames);
     for (int record = 1; record <= DayRecord::DaysInYear; ++record)
-        visit(dateOf(record), columns.dayOf(table.records.value(record - 1)));
+        visit(DayIndex::dateOf(record), columns.dayOf(m_table.records.value(record - 1)));
 }
 
 void Diary::setDay(const QDate& date, const Day& day)
 {
-    const int record = recordOf(date);
-    if (!m_data.isOpen() || record < 1 || record > DayRecord::DaysInYear)
+    const int row = rowOf(date);
+    if (row < 0)
         return;
-    m_data.collectEdits();
-    for (const auto& [column, text] : DayColumns(m_data.table().columnNames).fieldsOf(day))
-        m_data.setField(record - 1, column, text);
+    collectPage();
+    bool changed = false;
+    for (const auto& [column, text] : DayColumns(m_table.columnNames).fieldsOf(day))
+        changed |= storeField(row, column, text);
+    if (changed && row == m_current - 1)
+        showCurrent();
+}
+
+void Diary::storeNumbersAsNumbers()
+{
+    const int row = m_current - 1;
+    for (auto it = m_numbersAsText.begin(); it != m_numbersAsText.end();) {
+        if (it->first == row) {
+            if (!m_pending.contains(*it))
+                m_pending.insert(*it, m_table.field(it->first, it->second));
+            it = m_numbersAsText.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+bool Diary::write(workbook::Error* error)
+{
+    if (!isOpen())
+        return true;
+    collectPage();
+    if (m_pending.isEmpty())
+        return true;
+    QList<workbook::FieldWrite> writes;
+    writes.reserve(m_pending.size());
+    for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it)
+        writes.append({it.key().first, it.key().second, it.value(), isNumeric(m_table, it.key().second)});
+    if (!m_book->writeFields(DayRecord::SheetName, writes, error))
+        return false;
+    if (m_book->lastSaveNote() != workbook::SaveNote::None)
+        m_saveNote = m_book->lastSaveNote();
+    m_pending.clear();
+    return true;
+}
+
+bool Diary::firstTooLongPending(QDate* date, QString* column) const
+{
+    for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it) {
+        if (it.value().size() > workbook::MaxCellChars) {
+            *date = DayIndex::dateOf(it.key().first + 1);
+            *column = m_table.columnNames.value(it.key().second);
+            return true;
+        }
+    }
+    return false;
 }

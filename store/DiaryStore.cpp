@@ -1,12 +1,10 @@
 #include "store/DiaryStore.h"
 
 #include "platform/AppInfo.h"
-#include "platform/DataControl.h"
-#include "store/DayIndex.h"
 #include "store/DayRecord.h"
+#include "store/Diary.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 namespace DiaryStore {
 
@@ -73,35 +71,15 @@ QString problemWith(const workbook::RecordTable& table)
     return QString();
 }
 
-bool open(DataControl& data1, QString* message)
+QString createErrorMessage(const QString& path, const workbook::Error& error)
 {
-    const QString path = data1.databaseName();
-    workbook::Error error;
-    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink()) {
-        if (!createWorkbook(path, &error)) {
-            // Most often the folder was unpacked where the user may not write.
-            *message = QStringLiteral("日記ファイル「%1」を新しく作れませんでした。\n"
-                                      "このフォルダーには書き込めません。\n読み取り専用か、ディスクがいっぱいかもしれません。\n"
-                                      "（%2）\n\n"
-                                      "日記のフォルダーごと、ホームフォルダーなど書き込める場所に置いてから、"
-                                      "もう一度起動してください。")
-                           .arg(path, error.detail);
-            return false;
-        }
-    }
-    data1.setRecordSource(DayRecord::SheetName);
-    data1.setNumericColumns(DayRecord::colourColumns());
-    if (!data1.open(&error)) {
-        *message = openErrorMessage(path, error);
-        return false;
-    }
-    const QString problem = problemWith(data1.table());
-    if (!problem.isEmpty()) {
-        *message = QStringLiteral("日記ファイル「%1」は日記として使えません。\n%2\n\nファイルは変更していません。")
-                       .arg(path, problem);
-        return false;
-    }
-    return true;
+    // Most often the folder was unpacked where the user may not write.
+    return QStringLiteral("日記ファイル「%1」を新しく作れませんでした。\n"
+                          "このフォルダーには書き込めません。\n読み取り専用か、ディスクがいっぱいかもしれません。\n"
+                          "（%2）\n\n"
+                          "日記のフォルダーごと、ホームフォルダーなど書き込める場所に置いてから、"
+                          "もう一度起動してください。")
+        .arg(path, error.detail);
 }
 
 QString openErrorMessage(const QString& path, const workbook::Error& error)
@@ -133,16 +111,15 @@ QString openErrorMessage(const QString& path, const workbook::Error& error)
     return QStringLiteral("日記ファイル「%1」を開けません。\n%2\n\nファイルは変更していません。").arg(path, why);
 }
 
-QString saveErrorMessage(const DataControl& data1, const workbook::Error& error)
+QString saveErrorMessage(const Diary& diary, const workbook::Error& error)
 {
-    const QString path = data1.databaseName();
+    const QString path = diary.path();
     QString why;
-    int record = 0;
+    QDate date;
     QString column;
     switch (error.kind) {
     case ErrorKind::FieldTooLong:
-        if (data1.firstTooLongPending(&record, &column)) {
-            const QDate date = DayIndex::dateOf(record + 1);
+        if (diary.firstTooLongPending(&date, &column)) {
             why = QStringLiteral("%1年%2月%3日の「%4」が、1 つの欄に書ける文字数（%5 文字）を超えています。"
                                  "文字を減らしてください。")
                       .arg(date.year()).arg(date.month()).arg(date.day())

@@ -6,7 +6,7 @@
 
 #include <QString>
 
-class DataControl;
+class Diary;
 
 namespace DiaryStore {
 
@@ -17,16 +17,14 @@ QString workbookPath();      // beside the program
 // fields hold the system window-text colour.
 bool createWorkbook(const QString& path, workbook::Error* error);
 
-// Opens the data control over its workbook, creating a missing one first.
-// A workbook the diary cannot use is refused untouched, with a message.
-bool open(DataControl& data1, QString* message);
-
 // Why a sheet cannot serve as the diary, or empty text when it can.
 QString problemWith(const workbook::RecordTable& table);
 
+// For a new diary that could not be made, and for a workbook that cannot be read.
+QString createErrorMessage(const QString& path, const workbook::Error& error);
 QString openErrorMessage(const QString& path, const workbook::Error& error);
-// For a failed save of the data control's pending fields.
-QString saveErrorMessage(const DataControl& data1, const workbook::Error& error);
+// For a failed save of the diary's pending fields.
+QString saveErrorMessage(const Diary& diary, const workbook::Error& error);
 // What to tell the user after a save that found the file changed or gone; empty for none.
 QString saveNoteMessage(const QString& path, workbook::SaveNote note);
 

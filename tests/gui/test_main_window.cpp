@@ -7,7 +7,6 @@
 #include "main_window/WeatherPicture.h"
 #include "platform/CaptionLabel.h"
 #include "platform/ColourChooser.h"
-#include "platform/DataControl.h"
 #include "platform/EntryBox.h"
 #include "platform/FaceButton.h"
 #include "platform/HiddenField.h"
@@ -205,9 +204,6 @@ void TestMainWindow::typedTextReachesItsDayOnlyWhenLeft()
     DiaryFixture::type(form->Text5, QStringLiteral("修了式"));
     QVERIFY(diary.closeWindow());
     QCOMPARE(diary.fileField(45, QStringLiteral("感想")), QStringLiteral("修了式"));
-    QVERIFY(diary.start());
-    diary.clickDate(QDate(2002, 5, 10));
-    QCOMPARE(diary.form()->Text1->toPlainText(), QStringLiteral("遠足\n弁当"));
 }
 
 void TestMainWindow::failedSaveKeepsTheTextAndAsksAtClose()

@@ -8,12 +8,12 @@
 #include "appearance/SettingsFile.h"
 #include "main_window/Form1.h"
 #include "platform/AppInfo.h"
-#include "platform/DataControl.h"
 #include "platform/EntryBox.h"
 #include "platform/MessageBox.h"
 #include "platform/SafeFile.h"
 #include "platform/workbook/Workbook.h"
 #include "store/DayRecord.h"
+#include "store/Diary.h"
 #include "store/DiaryStore.h"
 
 #include <QApplication>
@@ -498,9 +498,9 @@ void TestFaults::saveFaultKeepsTypedText()
     QVERIFY2(shown.first().contains(path), qPrintable(shown.first()));
     const bool saved = message.first() != QStringLiteral("保存できませんでした");
     if (saved) {
-        QVERIFY(!form->Data1->hasPendingEdits());
+        QVERIFY(!form->diary().hasPendingEdits());
     } else {
-        QVERIFY(form->Data1->hasPendingEdits());
+        QVERIFY(form->diary().hasPendingEdits());
         // The page still holds the text, and the file on disk is the one the fault left.
         diary.clickDate(QDate(2002, 5, 10));
         QCOMPARE(form->Text1->toPlainText(), typed);
@@ -523,7 +523,7 @@ void TestFaults::saveFaultKeepsTypedText()
         MessageBox::resetForTesting();
         diary.clickDate(QDate(2002, 5, 13));
         QVERIFY2(MessageBox::shownTextsForTesting().isEmpty(), qPrintable(MessageBox::shownTextsForTesting().join(u'\n')));
-        QVERIFY(!form->Data1->hasPendingEdits());
+        QVERIFY(!form->diary().hasPendingEdits());
     }
     QCOMPARE(diary.fileField(40, DayRecord::plan()), typed);
     QCOMPARE(diary.fileField(40, DayRecord::impressions()), QStringLiteral("感想も"));
@@ -663,10 +663,9 @@ void TestFaults::firstStartWhereNothingCanBeWritten()
         QVERIFY(disk.setReadOnly(true));
     AppInfo::setProgramFolderForTesting(disk.path());
 
-    DataControl data1;
-    data1.setDatabaseName(DiaryStore::workbookPath());
+    Diary diary;
     QString message;
-    QVERIFY(!DiaryStore::open(data1, &message));
+    QVERIFY(!diary.open(DiaryStore::workbookPath(), &message));
     QVERIFY2(message.contains(QStringLiteral("新しく作れませんでした")), qPrintable(message));
     QVERIFY2(message.contains(QStringLiteral("書き込める場所に置いて")), qPrintable(message));
     QCOMPARE(leftovers(disk.path(), {QStringLiteral("filler")}), QStringList());

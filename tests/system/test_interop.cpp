@@ -6,7 +6,6 @@
 #include "main_window/Form1.h"
 #include "platform/CaptionLabel.h"
 #include "platform/ColourChooser.h"
-#include "platform/DataControl.h"
 #include "platform/EntryBox.h"
 #include "platform/MessageBox.h"
 #include "platform/workbook/Workbook.h"

@@ -1,19 +1,27 @@
-// The diary model over a real workbook, bound to fake controls: no widgets.
-#include "platform/BoundField.h"
-#include "platform/DataControl.h"
+// The diary model over a real workbook, with a fake page in place of the
+// window: no widgets.
 #include "store/DayRecord.h"
 #include "store/Diary.h"
-#include "store/DiaryStore.h"
+#include "store/PageBinding.h"
 
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
 
-struct FakeField : BoundField {
-    QString text;
-    QString boundText() const override { return text; }
-    void setBoundText(const QString& t) override { text = t; }
+// Shows the plan and the plan's colour, as two boxes of the window would.
+struct FakePage : PageBinding {
+    QString plan, planColour;
+    void readPage(Day& day) const override
+    {
+        day.plan = plan;
+        day.colourTexts[0] = planColour;
+    }
+    void showDay(const Day& day) override
+    {
+        plan = day.plan;
+        planColour = day.colourTexts[0];
+    }
 };
 
 } // namespace
@@ -28,10 +36,10 @@ private slots:
 void TestDiaryModel::datesAndRecordsMapBothWays()
 {
     const QList<std::pair<QDate, int>> cases{
-        {{2002, 4, 1}, 1}, {{2002, 12, 31}, 275}, {{2003, 1, 1}, 276}, {{2003, 3, 31}, 365}};
+        {{2002, 4, 1}, 1}, {{2002, 12, 31}, 275}, {{2003, 1, 1}, 276}, {{2003, 2, 28}, 334}, {{2003, 3, 31}, 365}};
     for (const auto& [date, record] : cases) {
-        QCOMPARE(Diary::recordOf(date), record);
-        QCOMPARE(Diary::dateOf(record), date);
+        QCOMPARE(DayIndex::of(date), record);
+        QCOMPARE(DayIndex::dateOf(record), date);
     }
 }
 
@@ -39,48 +47,46 @@ void TestDiaryModel::daysReadWithThePagesEditsAndWriteBack()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("nikki.xls"));
-    DataControl data1;
-    FakeField plan, firstColour;
-    data1.bind(&plan, DayRecord::plan());
-    data1.bind(&firstColour, DayRecord::planColour());
-    data1.setDatabaseName(path);
+    FakePage page;
+    Diary diary;
+    diary.setPage(&page);
     QString message;
-    QVERIFY2(DiaryStore::open(data1, &message), qPrintable(message));
-    Diary diary(data1);
-    data1.move(39); // 2002-05-10 on screen
+    QVERIFY2(diary.open(path, &message), qPrintable(message)); // a new diary
+    QCOMPARE(page.planColour, QString::number(DayRecord::DefaultColour));
+    diary.showDate({2002, 5, 10});
     QCOMPARE(diary.currentDate(), QDate(2002, 5, 10));
     QCOMPARE(diary.currentDay().colour(0), std::optional(ColourValue(DayRecord::DefaultColour)));
 
-    plan.text = QStringLiteral("遠足");                // typed, not yet saved
-    QCOMPARE(diary.day({2002, 5, 10}).plan, plan.text);
-    QList<QDate> dates;
+    page.plan = QStringLiteral("遠足"); // typed, not yet saved
+    QCOMPARE(diary.day({2002, 5, 10}).plan, page.plan);
+    QVERIFY(diary.hasPendingEdits());
+    QList<QDate> found;
     diary.forEachDay([&](const QDate& date, const Day& day) {
-        dates << date;
-        if (date == QDate(2002, 5, 10))
-            QCOMPARE(day.plan, plan.text);
+        for (const auto& [column, text] : day.boxTexts()) {
+            if (text.contains(QStringLiteral("遠足")))
+                found << date;
+        }
     });
-    QCOMPARE(dates.size(), 365);
-    QCOMPARE(dates.last(), QDate(2003, 3, 31));
+    QCOMPARE(found, QList<QDate>{QDate(2002, 5, 10)});
 
     Day other = diary.day({2003, 1, 6});
     other.contents[2] = QStringLiteral("書き初め");
     other.setColour(3, ColourValue(255));
     diary.setDay({2003, 1, 6}, other);
-    Day shown = diary.currentDay();
-    shown.plan = QStringLiteral("雨で中止");
-    diary.setDay({2002, 5, 10}, shown);
-    QCOMPARE(plan.text, shown.plan);                  // the page on screen follows
-    QCOMPARE(diary.day({2002, 4, 1}).plan, QString()); // outside dates stay empty
-    QVERIFY(diary.day({2003, 4, 1}) == Day());
+    QCOMPARE(page.plan, QStringLiteral("遠足")); // another day: the page stays
+    Day onScreen = diary.currentDay();
+    onScreen.plan = QStringLiteral("雨で中止");
+    diary.setDay(diary.currentDate(), onScreen);
+    QCOMPARE(page.plan, onScreen.plan); // the page follows
+    QVERIFY(diary.day({2003, 4, 1}) == Day()); // outside the year
 
     workbook::Error error;
-    QVERIFY(data1.close(&error));
-    DataControl reopened;
-    reopened.setDatabaseName(path);
-    QVERIFY(DiaryStore::open(reopened, &message));
-    Diary again(reopened);
+    QVERIFY(diary.write(&error));
+    QVERIFY(!diary.hasPendingEdits());
+    Diary again;
+    QVERIFY(again.open(path, &message));
     QCOMPARE(again.day({2003, 1, 6}), other);
-    QCOMPARE(again.day({2002, 5, 10}).plan, shown.plan);
+    QCOMPARE(again.day({2002, 5, 10}).plan, onScreen.plan);
 }
 
 QTEST_GUILESS_MAIN(TestDiaryModel)
