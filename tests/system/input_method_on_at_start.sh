@@ -5,7 +5,10 @@
 set -euo pipefail
 command -v fcitx5 >/dev/null || { echo "fcitx5 is not installed"; exit 77; }
 work=$(mktemp -d)
-trap 'kill $(jobs -p) 2>/dev/null; wait; rm -rf "$work" || true' EXIT
+pids=()
+# Stop exactly what was started (a bare `wait` would also wait for the X server
+# behind the process substitution, which never ends by itself).
+trap 'set +e; kill "${pids[@]}" 2>/dev/null; for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done; rm -rf "$work" || true' EXIT
 export HOME=$work XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run LC_ALL=C.UTF-8
 mkdir -p "$XDG_CONFIG_HOME/fcitx5" "$XDG_RUNTIME_DIR" "$work/program" && chmod 700 "$XDG_RUNTIME_DIR"
 printf '%s\n' '[Groups/0]' 'Name=Default' 'Default Layout=us' 'DefaultIM=anthy' \
@@ -13,14 +16,17 @@ printf '%s\n' '[Groups/0]' 'Name=Default' 'Default Layout=us' 'DefaultIM=anthy' 
     '[GroupOrder]' '0=Default' > "$XDG_CONFIG_HOME/fcitx5/profile"
 
 exec 3< <(exec Xvfb -displayfd 1 -screen 0 1280x1024x24 -noreset -nolisten tcp 2>"$work/xvfb.log")
+pids+=($!)
 read -r -t 20 display <&3 || { cat "$work/xvfb.log"; exit 1; }
 export DISPLAY=:$display
 fcitx5 --disable=wayland,waylandim,kimpanel,notificationitem,clipboard >"$work/fcitx5.log" 2>&1 &
+pids+=($!)
 owner() { dbus-send --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner string:org.fcitx.Fcitx5; }
 for _ in $(seq 100); do owner 2>/dev/null | grep -q true && break; sleep 0.1; done
 
 cp -r "$1"/. "$work/program/"
 (cd "$work/program" && exec env QT_QPA_PLATFORM=xcb QT_IM_MODULE=fcitx XMODIFIERS=@im=fcitx ./pravok >"$work/program.log" 2>&1) &
+pids+=($!)
 window=
 for _ in $(seq 600); do
     window=$(xdotool search --name 'Merrow日記' 2>/dev/null | head -1) && [ -n "$window" ] && break
