@@ -274,16 +274,16 @@ MonthCalendar::Layout MonthCalendar::layout() const
 void MonthCalendar::paintEvent(QPaintEvent*)
 {
     const Layout l = layout();
-    const QPalette pal = palette();
-    const QColor dayText = resolveColour(colour(ColourRole::DayText), pal);
-    const QColor dayBack = resolveColour(colour(ColourRole::DayBackground), pal);
-    const QColor titleText = resolveColour(colour(ColourRole::TitleText), pal);
-    const QColor titleBack = resolveColour(colour(ColourRole::TitleBackground), pal);
-    const QColor trailing = resolveColour(colour(ColourRole::TrailingText), pal);
-
     QPainter p(this);
-    p.fillRect(rect(), dayBack);
-    p.fillRect(l.title, titleBack);
+    p.fillRect(rect(), resolveColour(colour(ColourRole::DayBackground), palette()));
+    paintTitle(p, l);
+    paintDays(p, l);
+}
+
+void MonthCalendar::paintTitle(QPainter& p, const Layout& l) const
+{
+    const QColor titleText = resolveColour(colour(ColourRole::TitleText), palette());
+    p.fillRect(l.title, resolveColour(colour(ColourRole::TitleBackground), palette()));
 
     // Month arrows: triangles, faded where the range ends.
     p.setRenderHint(QPainter::Antialiasing);
@@ -318,6 +318,16 @@ void MonthCalendar::paintEvent(QPaintEvent*)
     p.setFont(boldFont);
     p.setPen(titleText);
     p.drawText(titleTextRect, Qt::AlignCenter, QStringLiteral("%1年%2月").arg(m_shownYear).arg(m_shownMonth));
+}
+
+void MonthCalendar::paintDays(QPainter& p, const Layout& l) const
+{
+    const QPalette pal = palette();
+    const QColor dayText = resolveColour(colour(ColourRole::DayText), pal);
+    const QColor dayBack = resolveColour(colour(ColourRole::DayBackground), pal);
+    const QColor trailing = resolveColour(colour(ColourRole::TrailingText), pal);
+    QFont boldFont = font();
+    boldFont.setBold(true);
 
     p.setFont(font());
     p.setPen(dayText);

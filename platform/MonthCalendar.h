@@ -12,6 +12,8 @@
 #include <array>
 #include <functional>
 
+class QPainter;
+
 class MonthCalendar : public QWidget {
     Q_OBJECT
 public:
@@ -78,6 +80,8 @@ protected:
 private:
     struct Layout;
     Layout layout() const;
+    void paintTitle(QPainter& p, const Layout& l) const;
+    void paintDays(QPainter& p, const Layout& l) const;
     QDate firstDisplayedFor(int year, int month) const;
     bool inRange(const QDate& date) const;
     bool monthInRange(int year, int month) const;
