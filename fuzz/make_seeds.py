@@ -15,8 +15,8 @@ import sys
 import tempfile
 import xlwt
 
-# The flat-ODS writer the interop tests use.
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "system", "interop"))
+# The flat-ODS writer the fixture scripts share.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
 import fods  # noqa: E402
 
 

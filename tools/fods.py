@@ -1,5 +1,5 @@
-"""Flat OpenDocument spreadsheets (.fods), the form in which the tests and the
-fixture scripts hand workbooks to LibreOffice and Gnumeric to be saved as .xls."""
+"""Flat OpenDocument spreadsheets (.fods), the form in which the fixture scripts
+hand workbooks to LibreOffice and Gnumeric to be saved as .xls."""
 
 from xml.sax.saxutils import escape
 
