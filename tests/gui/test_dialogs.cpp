@@ -192,19 +192,15 @@ void TestDialogs::unwritableSettingsStillSaveTheDiary()
 
 void TestDialogs::picturesLoad()
 {
-    for (const char* name : {"はれ", "くもり", "あめ", "ゆき", "かみなり"}) {
-        QImageReader reader(QStringLiteral(SOURCE_DIR "/resources/weather/%1.ico").arg(QString::fromUtf8(name)));
-        QCOMPARE(reader.read().size(), QSize(32, 32));
-    }
-    for (const char* name : {"window", "logo", "button_sun", "button_rain", "button_thunder"}) {
-        QImageReader reader(QStringLiteral(":/%1.ico").arg(QLatin1String(name)));
-        const QImage image = reader.read();
-        QVERIFY2(image.size() == QSize(32, 32), name);
-        int opaque = 0;
-        for (int y = 0; y < 32; ++y)
-            for (int x = 0; x < 32; ++x)
-                opaque += qAlpha(image.pixel(x, y)) == 255;
-        QVERIFY2(opaque > 32 * 32 / 6 && opaque < 32 * 32, name); // a drawing on a clear ground
+    // Every icon is a 32x32 drawing on a clear ground.
+    for (const char* name : {"weather/はれ", "weather/くもり", "weather/あめ", "weather/ゆき", "weather/かみなり", ":/window",
+                             ":/logo", ":/button_sun", ":/button_rain", ":/button_thunder"}) {
+        const QString path = QString::fromUtf8(name);
+        const QImage image(path.startsWith(u':') ? path + ".ico" : QStringLiteral(SOURCE_DIR "/resources/") + path + ".ico");
+        int solid = 0;
+        for (int i = 0; i < 32 * 32; ++i)
+            solid += qAlpha(image.pixel(i % 32, i / 32)) == 255;
+        QVERIFY2(image.size() == QSize(32, 32) && solid > 32 * 32 / 6 && solid < 32 * 32, name);
     }
 }
 

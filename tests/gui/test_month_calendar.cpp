@@ -69,14 +69,14 @@ void press(MonthCalendar& c, const QPoint& at, Qt::MouseButton button = Qt::Left
 class TestMonthCalendar : public QObject {
     Q_OBJECT
 private slots:
-    void leftClickOnDaySelectsBeforeDateClick()
+    void pressesSelectADayOnlyWithTheLeftButton()
     {
         auto c = makeCalendar();
         Recorder rec(*c);
-        const QPoint at = c->dayRect(QDate(2002, 5, 20)).center();
-        QTest::mouseClick(c.get(), Qt::LeftButton, {}, at);
+        const QPoint day20 = c->dayRect(QDate(2002, 5, 20)).center();
+        QTest::mouseClick(c.get(), Qt::LeftButton, {}, day20);
         QCOMPARE(rec.log, QStringList({"down 1 0", "click 2002-05-20 value 2002-05-20"}));
-        QCOMPARE(rec.lastPoint, at);
+        QCOMPARE(rec.lastPoint, day20);
 
         // A trailing day of April selects it and shows April...
         rec.log.clear();
@@ -89,12 +89,9 @@ private slots:
         QCOMPARE(rec.log, QStringList({"down 1 0"}));
         QCOMPARE(c->value(), QDate(2002, 4, 28));
         QCOMPARE(c->displayedMonth(), 4);
-    }
 
-    void otherPressesOnlyRaiseMouseDown()
-    {
-        auto c = makeCalendar();
-        Recorder rec(*c);
+        // Other buttons, the arrows' right button, the title and the weekdays only raise mouseDown.
+        c->setValue(QDate(2002, 5, 10));
         const QRect first = c->dayRect(c->firstDisplayedDate());
         const QList<std::pair<QPoint, Qt::MouseButton>> presses = {
             {c->dayRect(QDate(2002, 5, 21)).center(), Qt::RightButton},
@@ -234,9 +231,6 @@ private slots:
         QList<bool> set(42, true);
         CalendarRules::markBoldDays(42, 1, set);
         QCOMPARE(set, QList<bool>(42, true));
-        QCOMPARE(CalendarRules::openingDate(QDate(2002, 9, 1)), QDate(2002, 9, 1));
-        QCOMPARE(CalendarRules::openingDate(QDate(2024, 2, 29)), QDate(2003, 2, 28));
-        QCOMPARE(CalendarRules::openingDate(QDate(1999, 12, 31)), QDate(2002, 12, 31));
     }
 
     void anySizeIsSafe()
@@ -252,9 +246,8 @@ private slots:
                 QVERIFY2(roomy ? !r.isEmpty() && c->rect().contains(r) : r.isEmpty() || c->rect().contains(r),
                     qPrintable(QStringLiteral("%1x%2 day %3").arg(size.width()).arg(size.height()).arg(k)));
             }
-            for (int y = 0; y < size.height(); y += std::max(1, size.height() / 7))
-                for (int x = 0; x < size.width(); x += std::max(1, size.width() / 7))
-                    press(*c, QPoint(x, y));
+            for (int i = 0; i < 49; ++i)
+                press(*c, QPoint(size.width() * (i % 7) / 7, size.height() * (i / 7) / 7));
             QVERIFY(c->value() >= kMin && c->value() <= kMax);
         }
     }
