@@ -1,124 +1,17 @@
 #include "platform/workbook/BiffBook.h"
 
+#include "platform/workbook/ContinuedReader.h"
+#include "platform/workbook/Records.h"
+
 #include <QHash>
-#include <QLocale>
 
 #include <algorithm>
-#include <cmath>
-#include <optional>
 
 namespace workbook::detail {
 
 namespace {
 
-struct RecordView {
-    quint16 type = 0;
-    quint16 size = 0;
-    const char* data = nullptr;
-};
-
-inline bool recordAt(const QByteArray& s, qint64 pos, RecordView* r)
-{
-    if (pos < 0 || pos + 4 > s.size())
-        return false;
-    const char* p = s.constData() + pos;
-    r->type = u16(p);
-    r->size = u16(p + 2);
-    if (pos + 4 + r->size > s.size())
-        return false;
-    r->data = p + 4;
-    return true;
-}
-
 constexpr quint32 NoString = 0xFFFFFFFF;
-
-Error damaged(const QString& what, qint64 pos = -1)
-{
-    return {ErrorKind::Damaged, pos < 0 ? what : what + QStringLiteral(" (stream offset %1)").arg(pos)};
-}
-
-bool isCellRecord(quint16 type)
-{
-    switch (type) {
-    case rt::LabelSst: case rt::Label: case rt::RString: case rt::Number: case rt::Rk:
-    case rt::MulRk: case rt::Blank: case rt::MulBlank: case rt::BoolErr: case rt::Formula:
-        return true;
-    default:
-        return false;
-    }
-}
-
-// Records that belong to the cell record before them (a formula's string
-// result, shared/array/table formula definitions).
-bool isTrailer(quint16 type)
-{
-    return type == rt::String || type == rt::ShrFmla || type == rt::Array || type == rt::Table
-           || type == rt::Continue;
-}
-
-bool isAnchor(quint16 type)
-{
-    return type == rt::ShrFmla || type == rt::Array || type == rt::Table;
-}
-
-QString decodeChars(const char* p, int count, bool highByte)
-{
-    if (!highByte)
-        return QString::fromLatin1(p, count);
-    QString s(count, Qt::Uninitialized);
-    for (int i = 0; i < count; ++i)
-        s[i] = QChar(u16(p + 2 * i));
-    return s;
-}
-
-std::optional<quint32> toRk(double v)
-{
-    constexpr double Low = -536870912.0, High = 536870911.0; // 30-bit signed integers
-    if (v == std::floor(v) && v >= Low && v <= High)
-        return (quint32(qint32(v)) << 2) | 2;
-    quint64 bits;
-    std::memcpy(&bits, &v, sizeof bits);
-    if ((bits & 0x3FFFFFFFFull) == 0)
-        return quint32(bits >> 32);
-    const double hundred = v * 100;
-    if (hundred == std::floor(hundred) && hundred >= Low && hundred <= High && double(qint32(hundred)) / 100 == v)
-        return (quint32(qint32(hundred)) << 2) | 3;
-    return std::nullopt;
-}
-
-bool parseNumber(const QString& text, double* out)
-{
-    const QString t = text.trimmed();
-    const qsizetype n = t.size();
-    qsizetype i = 0;
-    auto digits = [&] {
-        const qsizetype from = i;
-        while (i < n && t[i] >= u'0' && t[i] <= u'9')
-            ++i;
-        return i - from;
-    };
-    if (i < n && (t[i] == u'+' || t[i] == u'-'))
-        ++i;
-    qsizetype mantissa = digits();
-    if (i < n && t[i] == u'.') {
-        ++i;
-        mantissa += digits();
-    }
-    if (mantissa == 0)
-        return false;
-    if (i < n && (t[i] == u'e' || t[i] == u'E')) {
-        ++i;
-        if (i < n && (t[i] == u'+' || t[i] == u'-'))
-            ++i;
-        if (digits() == 0)
-            return false;
-    }
-    if (i != n)
-        return false;
-    bool ok = false;
-    *out = QLocale::c().toDouble(t, &ok);
-    return ok && std::isfinite(*out);
-}
 
 inline quint32 cellKey(const Cell& c) { return quint32(c.row) << 16 | c.col; }
 inline quint32 writeKey(const CellWrite& w) { return quint32(w.row) << 16 | w.col; }
@@ -237,83 +130,7 @@ bool forEachLabelSst(const QByteArray& s, const SheetInfo& sheet, F f)
     return true;
 }
 
-void putRecordHeader(Buffer& out, quint16 type, int size)
-{
-    put16(out, type);
-    put16(out, quint16(size));
-}
-
 } // namespace
-
-QString numberText(double value)
-{
-    if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 1e15)
-        return QString::number(qint64(value));
-    return QString::number(value, 'g', QLocale::FloatingPointShortest);
-}
-
-QString errorText(quint8 code)
-{
-    switch (code) {
-    case 0x00: return QStringLiteral("#NULL!");
-    case 0x07: return QStringLiteral("#DIV/0!");
-    case 0x0F: return QStringLiteral("#VALUE!");
-    case 0x17: return QStringLiteral("#REF!");
-    case 0x1D: return QStringLiteral("#NAME?");
-    case 0x24: return QStringLiteral("#NUM!");
-    case 0x2A: return QStringLiteral("#N/A");
-    case 0x2B: return QStringLiteral("#GETTING_DATA");
-    default: return QString();
-    }
-}
-
-double rkValue(quint32 rk)
-{
-    double v;
-    if (rk & 2) {
-        v = double(qint32(rk) >> 2);
-    } else {
-        const quint64 bits = quint64(rk & 0xFFFFFFFCu) << 32;
-        std::memcpy(&v, &bits, sizeof v);
-    }
-    return (rk & 1) ? v / 100 : v;
-}
-
-bool prepareWrites(const QList<FieldWrite>& writes, std::vector<CellWrite>* out, Error* error)
-{
-    out->clear();
-    out->reserve(size_t(writes.size()));
-    for (const FieldWrite& w : writes) {
-        if (w.record < -1 || w.record + 1 >= MaxRows || w.column < 0 || w.column >= MaxColumns) {
-            *error = {ErrorKind::WriteFailed,
-                      QStringLiteral("record %1, column %2 lies outside a worksheet").arg(w.record).arg(w.column)};
-            return false;
-        }
-        CellWrite c;
-        c.row = quint16(w.record + 1);
-        c.col = quint16(w.column);
-        QString text = w.text;
-        if (text.contains(u'\r')) {
-            text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-            text.replace(u'\r', u'\n');
-        }
-        if (text.size() > MaxCellChars) {
-            *error = {ErrorKind::FieldTooLong, QStringLiteral("record %1, column %2: %3 characters, a cell holds %4")
-                                                   .arg(w.record).arg(w.column).arg(text.size()).arg(MaxCellChars)};
-            return false;
-        }
-        if (text.isEmpty()) {
-            c.kind = CellWrite::Empty;
-        } else if (w.numeric && parseNumber(text, &c.number)) {
-            c.kind = CellWrite::Number;
-        } else {
-            c.kind = CellWrite::Text;
-            c.text = text;
-        }
-        out->push_back(std::move(c));
-    }
-    return true;
-}
 
 bool BiffBook::parse(const QByteArray& stream, BiffBook* book, Error* error)
 {
@@ -322,18 +139,18 @@ bool BiffBook::parse(const QByteArray& stream, BiffBook* book, Error* error)
     RecordView r;
     if (!recordAt(stream, 0, &r) || r.size < 4 || r.type != rt::Bof) {
         const quint16 first = stream.size() >= 2 ? u16(stream.constData()) : 0;
-        if (first == 0x0009 || first == 0x0209 || first == 0x0409)
+        if (isEarlyBof(first))
             *error = {ErrorKind::OldFormat, QStringLiteral("BIFF2-4 workbook")};
         else
             *error = damaged(QStringLiteral("the workbook stream does not start with a BOF record"));
         return false;
     }
     const quint16 version = u16(r.data);
-    if (version < 0x0600 && version >= 0x0200) {
+    if (version < bof::Biff8 && version >= bof::Biff2) {
         *error = {ErrorKind::OldFormat, QStringLiteral("BIFF version %1").arg(version, 4, 16, QLatin1Char('0'))};
         return false;
     }
-    if (version != 0x0600 || u16(r.data + 2) != 0x0005) {
+    if (version != bof::Biff8 || u16(r.data + 2) != bof::Globals) {
         *error = damaged(QStringLiteral("the workbook stream does not start with BIFF8 workbook globals"));
         return false;
     }
@@ -440,7 +257,7 @@ bool BiffBook::parse(const QByteArray& stream, BiffBook* book, Error* error)
 
 bool BiffBook::isWorksheet(const SheetInfo& sheet) const
 {
-    return u16(stream.constData() + sheet.start + 4 + 2) == 0x0010;
+    return u16(stream.constData() + sheet.start + 4 + 2) == bof::Worksheet;
 }
 
 const SheetInfo* BiffBook::findSheet(const QString& name) const
@@ -1384,7 +1201,7 @@ QByteArray BiffBook::newWorkbookStream(const QString& sheetName)
     };
     auto bof = [&](quint16 kind) {
         QByteArray d;
-        put16(d, 0x0600);
+        put16(d, bof::Biff8);
         put16(d, kind);
         put16(d, 0x0DBB); // build and year of Excel 97
         put16(d, 0x07CC);
@@ -1393,7 +1210,7 @@ QByteArray BiffBook::newWorkbookStream(const QString& sheetName)
         w.record(rt::Bof, d);
     };
     auto unicode = [](QByteArray& d, const QString& text, bool shortLength) {
-        const bool high = std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() > 0xFF; });
+        const bool high = needsUtf16(text);
         if (shortLength)
             d.append(char(text.size()));
         else
@@ -1407,26 +1224,26 @@ QByteArray BiffBook::newWorkbookStream(const QString& sheetName)
         }
     };
 
-    bof(0x0005);
-    rec(0x00E1, {0x04B0});       // INTERFACEHDR: UTF-16
-    rec(0x00C1, {0});            // MMS
-    rec(0x00E2, {});             // INTERFACEEND
-    rec(0x0042, {0x04B0});       // CODEPAGE
-    rec(0x0161, {0});            // DSF
-    rec(0x013D, {1});            // TABID
-    rec(0x009C, {0x000E});       // FNGROUPCOUNT
-    rec(0x0019, {0});            // WINDOWPROTECT
-    rec(0x0012, {0});            // PROTECT
-    rec(0x0013, {0});            // PASSWORD
-    rec(0x01AF, {0});            // PROT4REV
-    rec(0x01BC, {0});            // PROT4REVPASS
-    rec(0x003D, {0, 0, 0x4000, 0x2000, 0x0038, 0, 0, 1, 0x0258}); // WINDOW1
-    rec(0x0040, {0});            // BACKUP
-    rec(0x008D, {0});            // HIDEOBJ
-    rec(0x0022, {0});            // DATEMODE: 1900
-    rec(0x000E, {1});            // PRECISION
-    rec(0x01B7, {0});            // REFRESHALL
-    rec(0x00DA, {0});            // BOOKBOOL
+    bof(bof::Globals);
+    rec(rt::InterfaceHdr, {0x04B0}); // UTF-16
+    rec(rt::Mms, {0});
+    rec(rt::InterfaceEnd, {});
+    rec(rt::CodePage, {0x04B0});
+    rec(rt::Dsf, {0});
+    rec(rt::TabId, {1});
+    rec(rt::FnGroupCount, {0x000E});
+    rec(rt::WindowProtect, {0});
+    rec(rt::Protect, {0});
+    rec(rt::Password, {0});
+    rec(rt::Prot4Rev, {0});
+    rec(rt::Prot4RevPass, {0});
+    rec(rt::Window1, {0, 0, 0x4000, 0x2000, 0x0038, 0, 0, 1, 0x0258});
+    rec(rt::Backup, {0});
+    rec(rt::HideObj, {0});
+    rec(rt::DateMode, {0}); // 1900
+    rec(rt::Precision, {1});
+    rec(rt::RefreshAll, {0});
+    rec(rt::BookBool, {0});
     // Five fonts (index 4 is never used): MS PGothic 11pt, as Japanese Excel has.
     const QString fontName = QStringLiteral(u"ＭＳ Ｐゴシック");
     for (int f = 0; f < 5; ++f) {
@@ -1441,7 +1258,7 @@ QByteArray BiffBook::newWorkbookStream(const QString& sheetName)
         d.append(char(0x80));           // Shift_JIS character set
         d.append(char(0));
         unicode(d, fontName, true);
-        w.record(0x0031, d);
+        w.record(rt::Font, d);
     }
     // Fifteen style formats and the default cell format (XF 15).
     for (int x = 0; x < 16; ++x) {
@@ -1459,8 +1276,8 @@ QByteArray BiffBook::newWorkbookStream(const QString& sheetName)
         put16(d, 0x20C0);                                       // automatic colours
         w.record(rt::Xf, d);
     }
-    rec(0x0293, {0x8000, 0xFF00}); // STYLE: Normal
-    rec(0x0160, {1});              // USESELFS
+    rec(rt::Style, {0x8000, 0xFF00}); // Normal
+    rec(rt::UsesElfs, {1});
     QByteArray sheet;
     put32(sheet, 0); // stream position, set below
     sheet.append(char(0));
@@ -1472,25 +1289,25 @@ QByteArray BiffBook::newWorkbookStream(const QString& sheetName)
     rec(rt::Eof, {});
 
     set32(s, boundPos + 4, quint32(s.size()));
-    bof(0x0010);
-    rec(0x000D, {1});              // CALCMODE: automatic
-    rec(0x000C, {100});            // CALCCOUNT
-    rec(0x000F, {1});              // REFMODE: A1
-    rec(0x0011, {0});              // ITERATION
+    bof(bof::Worksheet);
+    rec(rt::CalcMode, {1}); // automatic
+    rec(rt::CalcCount, {100});
+    rec(rt::RefMode, {1}); // A1
+    rec(rt::Iteration, {0});
     {
         QByteArray d;
         putF64(d, 0.001);
-        w.record(0x0010, d);       // DELTA
+        w.record(rt::Delta, d);
     }
-    rec(0x005F, {1});              // SAVERECALC
-    rec(0x002A, {0});              // PRINTHEADERS
-    rec(0x002B, {0});              // PRINTGRIDLINES
-    rec(0x0082, {1});              // GRIDSET
-    rec(0x0080, {0, 0, 0, 0});     // GUTS
+    rec(rt::SaveRecalc, {1});
+    rec(rt::PrintHeaders, {0});
+    rec(rt::PrintGridlines, {0});
+    rec(rt::GridSet, {1});
+    rec(rt::Guts, {0, 0, 0, 0});
     rec(rt::DefaultRowHeight, {0, 270});
-    rec(0x0081, {0x04C1});         // WSBOOL
-    rec(0x0083, {0});              // HCENTER
-    rec(0x0084, {0});              // VCENTER
+    rec(rt::WsBool, {0x04C1});
+    rec(rt::HCenter, {0});
+    rec(rt::VCenter, {0});
     rec(rt::DefColWidth, {8});
     rec(rt::Dimensions, {0, 0, 0, 0, 0, 0, 0});
     rec(rt::Window2, {0x06B6, 0, 0, 0x0040, 0, 0, 0, 0, 0});

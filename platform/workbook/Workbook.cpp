@@ -39,7 +39,7 @@ std::shared_ptr<Model> loadModel(const QByteArray& file, Error* error)
         if (file.size() >= 8) {
             const quint16 type = u16(file.constData());
             const quint16 size = u16(file.constData() + 2);
-            if ((type == 0x0009 || type == 0x0209 || type == 0x0409 || type == 0x0809) && size >= 4 && size <= 20) {
+            if ((isEarlyBof(type) || type == rt::Bof) && size >= 4 && size <= 20) {
                 *error = {ErrorKind::OldFormat, QStringLiteral("an Excel 2.x-4.0 workbook")};
                 return nullptr;
             }
