@@ -1,6 +1,7 @@
-// The BIFF8 workbook stream: its records parsed into sheets, shared strings and
-// cells, and written back with changed cells. Internal to the engine (tests and
-// fuzzers may use it).
+// The BIFF8 workbook stream: its workbook-wide records (sheets, shared
+// strings, formats) and every sheet's place in it. Cells are read on demand
+// and written back through the sheet rewriter. Internal to the engine (tests
+// and fuzzers may use it).
 #pragma once
 
 #include "platform/workbook/Cells.h"
@@ -35,6 +36,7 @@ public:
     QStringList sheetNames() const;
 
     bool readCells(const SheetInfo& sheet, SheetCells* out, Error* error) const;
+    // Defined in CellVisitor.h.
     template <typename Sink>
     bool visitCells(const SheetInfo& sheet, Sink& sink, Error* error) const;
     bool readTable(const SheetInfo& sheet, RecordTable* table, Error* error) const;
