@@ -57,8 +57,7 @@ RecordTable applied(RecordTable table, const QList<FieldWrite>& writes)
         }();
         if (w.column >= fields.size())
             fields.resize(w.column + 1);
-        // Line breaks are stored as LF.
-        fields[w.column] = QString(w.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+        fields[w.column] = normaliseLineBreaks(w.text);
     }
     auto trim = [](QStringList& fields) {
         while (!fields.isEmpty() && fields.back().isEmpty())

@@ -1,4 +1,4 @@
-// Little-endian reading and record writing shared by the engine's parts.
+// Little-endian reading and writing, and the buffer streams are built in.
 #pragma once
 
 #include <QByteArray>
@@ -106,36 +106,5 @@ inline void putF64(Buffer& out, double v)
 }
 inline void set16(Buffer& out, qsizetype at, quint16 v) { qToLittleEndian(v, out.data() + at); }
 inline void set32(Buffer& out, qsizetype at, quint32 v) { qToLittleEndian(v, out.data() + at); }
-
-// The largest record body Excel reads; longer data goes on in CONTINUE records.
-inline constexpr int MaxRecordData = 8224;
-
-// Appends one record at a time to a stream, its length filled in when it ends.
-class RecordWriter {
-public:
-    explicit RecordWriter(Buffer& out) : m_out(out) {}
-
-    void begin(quint16 type)
-    {
-        m_start = m_out.size();
-        put16(m_out, type);
-        put16(m_out, 0);
-    }
-    void end() { set16(m_out, m_start + 2, quint16(m_out.size() - m_start - 4)); }
-    int room() const { return MaxRecordData - int(m_out.size() - m_start - 4); }
-    qsizetype start() const { return m_start; }
-
-    // A whole small record in one call.
-    void record(quint16 type, const QByteArray& data)
-    {
-        put16(m_out, type);
-        put16(m_out, quint16(data.size()));
-        m_out.append(data);
-    }
-
-private:
-    Buffer& m_out;
-    qsizetype m_start = 0;
-};
 
 } // namespace workbook::detail

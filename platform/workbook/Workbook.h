@@ -67,6 +67,9 @@ struct FieldWrite {
     bool numeric = false; // store as a number cell when the text is a decimal number
 };
 
+// The text with CR LF and lone CR turned into LF, as writeFields() stores it.
+QString normaliseLineBreaks(QString text);
+
 // What the last successful save found on disk besides the expected file.
 enum class SaveNote {
     None,
