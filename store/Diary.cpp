@@ -8,17 +8,6 @@
 
 namespace {
 
-// The page's text boxes keep line breaks as LF; a field written elsewhere with
-// CR LF must not look edited just because a box normalised it.
-QString normalisedLineBreaks(QString text)
-{
-    if (text.contains(QLatin1Char('\r'))) {
-        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    }
-    return text;
-}
-
 bool isNumeric(const workbook::RecordTable& table, int column)
 {
     return DayRecord::colourColumns().contains(table.columnNames.value(column));
@@ -49,9 +38,11 @@ bool Diary::open(const QString& path, QString* message)
                        .arg(path, problem);
         return false;
     }
+    // The page's text boxes keep line breaks as LF; a field written elsewhere
+    // with CR LF must not look edited just because a box normalised it.
     for (QStringList& record : table.records) {
         for (QString& field : record)
-            field = normalisedLineBreaks(field);
+            field = workbook::normaliseLineBreaks(field);
     }
     m_book = std::move(book);
     m_table = std::move(table);
