@@ -24,7 +24,7 @@ QLabel* textLabel(QWidget* parent, const char* name, const QString& text, QPoint
     label->setFont(font);
     setWidgetColour(label, QPalette::WindowText, colour);
     label->move(Twips::point(twipsTopLeft.x(), twipsTopLeft.y()));
-    label->adjustSize();   // the labels size themselves to their text
+    label->adjustSize(); // the labels size themselves to their text
     return label;
 }
 

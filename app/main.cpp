@@ -22,7 +22,8 @@ int main(int argc, char* argv[])
         return 1;
     // A logout or a kill closes the window the orderly way, saving the page.
     ShutdownSignals::install([form1] { form1->close(); });
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, form1, [form1](QSessionManager&) { form1->commitData(); });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, form1,
+                     [form1](QSessionManager&) { form1->commitData(); });
     const int code = QApplication::exec();
     delete form1;
     return code;

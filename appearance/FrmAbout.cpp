@@ -31,8 +31,7 @@ QLabel* label(QWidget* parent, const QString& name, const QString& text, int l, 
 } // namespace
 
 FrmAbout::FrmAbout(SchemeTarget* form1)
-    : QWidget(nullptr,
-              Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    : QWidget(nullptr, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
     , m_form1(form1)
 {
     setObjectName(QStringLiteral("frmAbout"));
@@ -70,16 +69,34 @@ void FrmAbout::createControls()
     };
     static const Row rows[6] = {
         {"文字色設定", "Label1(0)", {600, 1200, 1095, 255}, "Text1", {1800, 1200, 615, 270}, "Command1", {2640, 1080}},
-        {"バックの色設定", "Label1(1)", {360, 1800, 1215, 255}, "Text2", {1800, 1800, 615, 270}, "Command2", {2640, 1680}},
+        {"バックの色設定",
+         "Label1(1)",
+         {360, 1800, 1215, 255},
+         "Text2",
+         {1800, 1800, 615, 270},
+         "Command2",
+         {2640, 1680}},
         {"日付文字", "Label2(0)", {360, 2880, 735, 255}, "Text3", {1440, 2880, 495, 270}, "Command4", {2040, 2760}},
         {"日付バック", "Label2(2)", {3120, 2880, 975, 255}, "Text4", {4320, 2880, 495, 270}, "Command5", {4920, 2760}},
-        {"タイトル文字", "Label2(1)", {360, 3240, 1095, 255}, "Text5", {1440, 3240, 495, 270}, "Command6", {2040, 3240}},
-        {"タイトルバック", "Label2(3)", {3120, 3240, 1095, 255}, "Text6", {4320, 3240, 495, 270}, "Command7", {4920, 3240}},
+        {"タイトル文字",
+         "Label2(1)",
+         {360, 3240, 1095, 255},
+         "Text5",
+         {1440, 3240, 495, 270},
+         "Command6",
+         {2040, 3240}},
+        {"タイトルバック",
+         "Label2(3)",
+         {3120, 3240, 1095, 255},
+         "Text6",
+         {4320, 3240, 495, 270},
+         "Command7",
+         {4920, 3240}},
     };
     for (int i = 0; i < 6; ++i) {
         const Row& r = rows[i];
-        label(this, QLatin1String(r.labelName), QString::fromUtf8(r.caption),
-              r.labelRect[0], r.labelRect[1], r.labelRect[2], r.labelRect[3]);
+        label(this, QLatin1String(r.labelName), QString::fromUtf8(r.caption), r.labelRect[0], r.labelRect[1],
+              r.labelRect[2], r.labelRect[3]);
         swatches[i] = new ColourSwatch(this);
         swatches[i]->setObjectName(QLatin1String(r.swatchName));
         swatches[i]->setGeometry(Twips::rect(r.swatchRect[0], r.swatchRect[1], r.swatchRect[2], r.swatchRect[3]));
@@ -107,7 +124,9 @@ void FrmAbout::Form_Load()
 {
     setWindowTitle(AppInfo::title());
     lblVersion->setText(QStringLiteral("ﾊﾞｰｼﾞｮﾝ %1.%2.%3")
-                            .arg(AppInfo::VersionMajor).arg(AppInfo::VersionMinor).arg(AppInfo::VersionRevision));
+                            .arg(AppInfo::VersionMajor)
+                            .arg(AppInfo::VersionMinor)
+                            .arg(AppInfo::VersionRevision));
     lblTitle->setText(AppInfo::title());
     const ColourScheme scheme = CurrentColourScheme(*m_form1);
     for (int i = 0; i < 6; ++i)
@@ -134,10 +153,7 @@ void FrmAbout::cmdOK_Click()
     close();
 }
 
-void FrmAbout::Command3_Click()
-{
-    close();
-}
+void FrmAbout::Command3_Click() { close(); }
 
 void FrmAbout::paintEvent(QPaintEvent* event)
 {

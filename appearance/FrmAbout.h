@@ -25,8 +25,8 @@ public:
 
     QLabel* lblTitle = nullptr;
     QLabel* lblVersion = nullptr;
-    std::array<ColourSwatch*, 6> swatches{};          // Text1 ... Text6
-    std::array<QPushButton*, 6> changeButtons{};      // Command1, 2, 4, 5, 6, 7
+    std::array<ColourSwatch*, 6> swatches{};     // Text1 ... Text6
+    std::array<QPushButton*, 6> changeButtons{}; // Command1, 2, 4, 5, 6, 7
     FaceButton* cmdOK = nullptr;
     FaceButton* Command3 = nullptr;
 

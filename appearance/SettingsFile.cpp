@@ -8,10 +8,7 @@
 
 namespace SettingsFile {
 
-QString path()
-{
-    return AppInfo::programFilePath(QStringLiteral("inf.txt"));
-}
+QString path() { return AppInfo::programFilePath(QStringLiteral("inf.txt")); }
 
 } // namespace SettingsFile
 

@@ -7,7 +7,6 @@
 
 #include <QString>
 
-
 namespace SettingsFile {
 
 QString path();

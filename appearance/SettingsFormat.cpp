@@ -6,10 +6,7 @@ namespace SettingsFile {
 
 namespace {
 
-bool isSpace(char c)
-{
-    return c == ' ' || c == '\t';
-}
+bool isSpace(char c) { return c == ' ' || c == '\t'; }
 
 std::optional<qint32> parseInteger(QByteArrayView text)
 {

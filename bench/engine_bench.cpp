@@ -27,10 +27,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double msSince(Clock::time_point t0)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-}
+double msSince(Clock::time_point t0) { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); }
 
 [[noreturn]] void fail(const char* what, const workbook::Error& e)
 {
@@ -43,7 +40,7 @@ double readBytes(const char* path)
 {
     const auto t0 = Clock::now();
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    struct stat st{};
+    struct stat st {};
     if (fd < 0 || fstat(fd, &st) != 0)
         std::exit(1);
     std::unique_ptr<char[]> buf(new char[size_t(st.st_size)]);

@@ -24,8 +24,8 @@ namespace {
 
 long long nowNs()
 {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch()).count();
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 // Milestones on the way (application built, each window shown and first
@@ -52,7 +52,9 @@ void waitForXServer()
     void* lib = dlopen("libxcb.so.1", RTLD_LAZY | RTLD_NOLOAD);
     if (!lib)
         return;
-    struct Cookie { unsigned int sequence; };
+    struct Cookie {
+        unsigned int sequence;
+    };
     using Request = Cookie (*)(void*);
     using Reply = void* (*)(void*, Cookie, void**);
     auto request = reinterpret_cast<Request>(dlsym(lib, "xcb_get_input_focus"));

@@ -34,8 +34,8 @@ namespace {
 // steady_clock is CLOCK_MONOTONIC on Linux, the clock the programs report in.
 long long nowNs()
 {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch()).count();
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 struct Result {
@@ -137,10 +137,7 @@ Result runUntilReady(const std::string& program, double timeoutSec)
 }
 
 #ifdef BENCH_HAVE_XLIB
-int ignoreXError(Display*, XErrorEvent*)
-{
-    return 0;
-}
+int ignoreXError(Display*, XErrorEvent*) { return 0; }
 
 std::string windowTitle(Display* d, Window w)
 {
@@ -182,7 +179,7 @@ Result runUntilMapped(Display* d, const std::string& program, const std::string&
             pollfd p{ConnectionNumber(d), POLLIN, 0};
             poll(&p, 1, 20);
             int status = 0;
-            if (waitpid(pid, &status, WNOHANG | WNOWAIT) == pid)   // ended without a window
+            if (waitpid(pid, &status, WNOHANG | WNOWAIT) == pid) // ended without a window
                 break;
             continue;
         }

@@ -40,10 +40,7 @@ QPlainTextEdit* box(QWidget* parent, QRect geometry, const QString& text)
 
 } // namespace
 
-bool benchWindowReady(QWidget* window)
-{
-    return window->objectName() == QLatin1String("minimal");
-}
+bool benchWindowReady(QWidget* window) { return window->objectName() == QLatin1String("minimal"); }
 
 int main(int argc, char* argv[])
 {

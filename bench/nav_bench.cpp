@@ -31,10 +31,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double ms(Clock::time_point a, Clock::time_point b)
-{
-    return std::chrono::duration<double, std::milli>(b - a).count();
-}
+double ms(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double, std::milli>(b - a).count(); }
 
 // Nearest-rank percentile.
 double percentile(std::vector<double> v, double p)
@@ -56,7 +53,7 @@ struct Stamp {
 
 Stamp stampOf(const QString& path)
 {
-    struct stat st{};
+    struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return {};
     return {st.st_ino, st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec, st.st_size};
@@ -142,9 +139,11 @@ KindResult clickDays(Form1* form, const QString& workbookPath, bool typed, int c
 void printKind(const char* kind, const KindResult& r)
 {
     std::printf("{\"kind\": \"%s\", \"n\": %zu, \"p50\": %.4f, \"p99\": %.4f, \"max\": %.4f, "
-                "\"press_p50\": %.4f, \"press_p99\": %.4f, \"draw_p50\": %.4f, \"draw_p99\": %.4f, \"writes\": %d, \"wrong_pages\": %d}\n",
+                "\"press_p50\": %.4f, \"press_p99\": %.4f, \"draw_p50\": %.4f, \"draw_p99\": %.4f, \"writes\": %d, "
+                "\"wrong_pages\": %d}\n",
                 kind, r.total.size(), percentile(r.total, 50), percentile(r.total, 99), percentile(r.total, 100),
-                percentile(r.press, 50), percentile(r.press, 99), percentile(r.draw, 50), percentile(r.draw, 99), r.writes, r.wrongPages);
+                percentile(r.press, 50), percentile(r.press, 99), percentile(r.draw, 50), percentile(r.draw, 99),
+                r.writes, r.wrongPages);
 }
 
 } // namespace

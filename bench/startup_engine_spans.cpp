@@ -12,17 +12,14 @@ long long g_engineNs = 0;
 
 long long nowNs()
 {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch()).count();
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 } // namespace
 
 // Read by first_frame.cpp (weakly, so the minimal probe needs none of this).
-long long benchEngineNs()
-{
-    return g_engineNs;
-}
+long long benchEngineNs() { return g_engineNs; }
 
 // Weak: should the engine's signatures change, the wrap goes unused and the
 // probe still links; the table then shows no engine figure.
@@ -41,12 +38,14 @@ std::unique_ptr<workbook::Workbook> __wrap__ZN8workbook8Workbook4openERK7QString
     return book;
 }
 
-bool __wrap__ZNK8workbook8Workbook9readTableERK7QStringPNS_11RecordTableEPNS_5ErrorE(
-    const workbook::Workbook* book, const QString& sheet, workbook::RecordTable* table, workbook::Error* error)
+bool __wrap__ZNK8workbook8Workbook9readTableERK7QStringPNS_11RecordTableEPNS_5ErrorE(const workbook::Workbook* book,
+                                                                                     const QString& sheet,
+                                                                                     workbook::RecordTable* table,
+                                                                                     workbook::Error* error)
 {
     const long long t0 = nowNs();
-    const bool ok = __real__ZNK8workbook8Workbook9readTableERK7QStringPNS_11RecordTableEPNS_5ErrorE(book, sheet, table,
-                                                                                                    error);
+    const bool ok =
+        __real__ZNK8workbook8Workbook9readTableERK7QStringPNS_11RecordTableEPNS_5ErrorE(book, sheet, table, error);
     g_engineNs += nowNs() - t0;
     return ok;
 }

@@ -98,10 +98,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Error error;
     const auto book = Workbook::openBytes(bytes, &error);
     if (!book) {
-        require(oneOf(error.kind, {ErrorKind::NotWorkbook, ErrorKind::OldFormat, ErrorKind::Encrypted,
-                                   ErrorKind::Damaged})
-                    && !error.detail.isEmpty(),
-                "open refused with an unexpected error", error);
+        require(
+            oneOf(error.kind, {ErrorKind::NotWorkbook, ErrorKind::OldFormat, ErrorKind::Encrypted, ErrorKind::Damaged})
+                && !error.detail.isEmpty(),
+            "open refused with an unexpected error", error);
         return 0;
     }
     const QStringList names = book->sheetNames();

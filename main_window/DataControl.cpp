@@ -7,10 +7,7 @@ DataControl::DataControl(QObject* parent)
 {
 }
 
-void DataControl::bind(BoundField* field, const QString& column)
-{
-    m_bindings.append({field, column});
-}
+void DataControl::bind(BoundField* field, const QString& column) { m_bindings.append({field, column}); }
 
 void DataControl::readPage(Day& day) const
 {

@@ -42,9 +42,8 @@ Form1::Form1(QWidget* parent)
     connect(MonthView1, &MonthCalendar::mouseDown, this, &Form1::MonthView1_MouseDown);
     connect(MonthView1, &MonthCalendar::keyboardSelecting, this, &Form1::MonthView1_MouseDown);
     connect(MonthView1, &MonthCalendar::dateClick, this, &Form1::MonthView1_DateClick);
-    MonthView1->setDayBoldHandler([this](const QDate& first, qint16 count, QList<bool>& state) {
-        MonthView1_GetDayBold(first, count, state);
-    });
+    MonthView1->setDayBoldHandler(
+        [this](const QDate& first, qint16 count, QList<bool>& state) { MonthView1_GetDayBold(first, count, state); });
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(Label7, &CaptionLabel::clicked, this, &Form1::Label7_Click);
@@ -155,10 +154,7 @@ void Form1::MonthView1_DateClick(const QDate&)
     writeLeftDay();
 }
 
-void Form1::MonthView1_MouseDown()
-{
-    StoreDayColours();
-}
+void Form1::MonthView1_MouseDown() { StoreDayColours(); }
 
 void Form1::MonthView1_GetDayBold(const QDate&, qint16 count, QList<bool>& state)
 {
@@ -180,20 +176,11 @@ FrmAbout* Form1::colourSettings()
     return m_about;
 }
 
-FrmAbout* Form1::openColourSettings() const
-{
-    return m_about.data();
-}
+FrmAbout* Form1::openColourSettings() const { return m_about.data(); }
 
-Form2* Form1::weatherPicker() const
-{
-    return m_weather.data();
-}
+Form2* Form1::weatherPicker() const { return m_weather.data(); }
 
-void Form1::Command2_Click()
-{
-    close();
-}
+void Form1::Command2_Click() { close(); }
 
 void Form1::Label7_Click()
 {
@@ -204,15 +191,9 @@ void Form1::Label7_Click()
     m_weather->activateWindow();
 }
 
-void Form1::Picture1_Click()
-{
-    Label7_Click();
-}
+void Form1::Picture1_Click() { Label7_Click(); }
 
-void Form1::Label1_Click()
-{
-    chooseEntryColour(0, {Text1});
-}
+void Form1::Label1_Click() { chooseEntryColour(0, {Text1}); }
 
 void Form1::Label3_Click(int index)
 {
@@ -221,10 +202,7 @@ void Form1::Label3_Click(int index)
     chooseEntryColour(size_t(index) + 1, {Text3[index], Text4[index]});
 }
 
-void Form1::Label6_Click()
-{
-    chooseEntryColour(8, {Text5});
-}
+void Form1::Label6_Click() { chooseEntryColour(8, {Text5}); }
 
 void Form1::chooseEntryColour(size_t field, std::initializer_list<EntryBox*> boxes)
 {
@@ -240,7 +218,7 @@ void Form1::chooseEntryColour(size_t field, std::initializer_list<EntryBox*> box
 void Form1::StoreDayColours()
 {
     // The box whose colour each of the nine colour fields keeps.
-    const std::array<EntryBox*, 9> boxes{Text1, Text3[0], Text3[1], Text3[2], Text3[3],
+    const std::array<EntryBox*, 9> boxes{Text1,    Text3[0], Text3[1], Text3[2], Text3[3],
                                          Text3[4], Text3[5], Text3[6], Text5};
     Day day = m_diary->currentDay();
     for (size_t i = 0; i < boxes.size(); ++i) {
@@ -315,10 +293,11 @@ bool Form1::Form_Unload()
     workbook::Error error;
     while (!m_diary->write(&error)) {
         const QString text = DiaryStore::saveErrorMessage(*m_diary, error)
-            + QStringLiteral("\n\n保存しないで終了すると、保存できなかった内容は失われます。");
+                             + QStringLiteral("\n\n保存しないで終了すると、保存できなかった内容は失われます。");
         const int choice = MessageBox::choose(
             this, text,
-            {QStringLiteral("もう一度保存する"), QStringLiteral("終了しない"), QStringLiteral("保存しないで終了する")}, 1);
+            {QStringLiteral("もう一度保存する"), QStringLiteral("終了しない"), QStringLiteral("保存しないで終了する")},
+            1);
         if (choice == 1)
             return false;
         if (choice == 2)

@@ -75,7 +75,7 @@ public:
     std::array<EntryBox*, 7> Text4{};
     EntryBox* Text5 = nullptr;
     HiddenField* Text6 = nullptr;
-    std::array<HiddenField*, 7> Text7_13{};   // Text7 (period 1) ... Text13 (period 7)
+    std::array<HiddenField*, 7> Text7_13{}; // Text7 (period 1) ... Text13 (period 7)
     HiddenField* Text14 = nullptr;
     HiddenField* Text15 = nullptr;
     PictureBox* Picture1 = nullptr;

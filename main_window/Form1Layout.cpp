@@ -17,8 +17,8 @@ namespace {
 
 constexpr ColourValue CaptionDesignColour{0x000C72A9};
 
-CaptionLabel* caption(QWidget* form, const char* name, const QString& text, QRect twips,
-                      double points, bool bold, bool italic = false)
+CaptionLabel* caption(QWidget* form, const char* name, const QString& text, QRect twips, double points, bool bold,
+                      bool italic = false)
 {
     auto* label = new CaptionLabel(text, form);
     label->setObjectName(QLatin1String(name));

@@ -10,10 +10,7 @@ QDate g_todayOverride;
 
 namespace AppInfo {
 
-QString title()
-{
-    return QStringLiteral("merrow日記lite");
-}
+QString title() { return QStringLiteral("merrow日記lite"); }
 
 QString programFolder()
 {
@@ -28,24 +25,12 @@ QString joinProgramPath(const QString& folder, const QString& fileName)
     return folder.endsWith(sep) ? folder + fileName : folder + sep + fileName;
 }
 
-QString programFilePath(const QString& fileName)
-{
-    return joinProgramPath(programFolder(), fileName);
-}
+QString programFilePath(const QString& fileName) { return joinProgramPath(programFolder(), fileName); }
 
-QDate today()
-{
-    return g_todayOverride.isValid() ? g_todayOverride : QDate::currentDate();
-}
+QDate today() { return g_todayOverride.isValid() ? g_todayOverride : QDate::currentDate(); }
 
-void setProgramFolderForTesting(const QString& folder)
-{
-    g_folderOverride = folder;
-}
+void setProgramFolderForTesting(const QString& folder) { g_folderOverride = folder; }
 
-void setTodayForTesting(const QDate& date)
-{
-    g_todayOverride = date;
-}
+void setTodayForTesting(const QDate& date) { g_todayOverride = date; }
 
 } // namespace AppInfo

@@ -23,10 +23,7 @@ void CaptionLabel::setForeColour(ColourValue colour)
     applyForeColour();
 }
 
-void CaptionLabel::applyForeColour()
-{
-    setWidgetColour(this, QPalette::WindowText, m_fore);
-}
+void CaptionLabel::applyForeColour() { setWidgetColour(this, QPalette::WindowText, m_fore); }
 
 void CaptionLabel::mouseReleaseEvent(QMouseEvent* event)
 {

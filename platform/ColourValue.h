@@ -18,16 +18,16 @@ public:
     static constexpr int ButtonFace = 15;
 
     constexpr ColourValue() = default;
-    constexpr explicit ColourValue(qint32 raw) : m_raw(raw) {}
+    constexpr explicit ColourValue(qint32 raw)
+        : m_raw(raw)
+    {
+    }
 
     static constexpr ColourValue fromRgb(int red, int green, int blue)
     {
         return ColourValue(qint32((blue & 0xFF) << 16 | (green & 0xFF) << 8 | (red & 0xFF)));
     }
-    static constexpr ColourValue system(int index)
-    {
-        return ColourValue(qint32(0x80000000u | quint32(index & 0xFF)));
-    }
+    static constexpr ColourValue system(int index) { return ColourValue(qint32(0x80000000u | quint32(index & 0xFF))); }
 
     constexpr qint32 raw() const { return m_raw; }
     constexpr bool isSystem() const { return m_raw < 0; }

@@ -35,10 +35,7 @@ void EntryBox::setForeColour(ColourValue colour)
     applyForeColour();
 }
 
-void EntryBox::applyForeColour()
-{
-    setWidgetColour(this, QPalette::Text, m_fore);
-}
+void EntryBox::applyForeColour() { setWidgetColour(this, QPalette::Text, m_fore); }
 
 void EntryBox::applyFrameColour()
 {

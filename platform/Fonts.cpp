@@ -8,7 +8,7 @@ namespace Fonts {
 void installSubstitutions()
 {
     const QStringList gothic = {QStringLiteral("IPAPGothic"), QStringLiteral("IPAexGothic"),
-                                QStringLiteral("IPAGothic"), QStringLiteral("Noto Sans CJK JP"),
+                                QStringLiteral("IPAGothic"),  QStringLiteral("Noto Sans CJK JP"),
                                 QStringLiteral("VL PGothic"), QStringLiteral("TakaoPGothic")};
     const QStringList mincho = {QStringLiteral("IPAPMincho"), QStringLiteral("IPAexMincho"),
                                 QStringLiteral("IPAMincho"), QStringLiteral("Noto Serif CJK JP"),

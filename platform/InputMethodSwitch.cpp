@@ -16,13 +16,14 @@ constexpr int Fcitx5Attempts = 30; // 100 ms apart
 
 // IBus has no call that turns a Japanese mode on; making a Japanese engine
 // the global one is the nearest. These are the engines Debian packages.
-const QStringList IBusJapaneseEngines{QStringLiteral("mozc-jp"), QStringLiteral("anthy"),
-                                      QStringLiteral("kkc"), QStringLiteral("skk")};
+const QStringList IBusJapaneseEngines{QStringLiteral("mozc-jp"), QStringLiteral("anthy"), QStringLiteral("kkc"),
+                                      QStringLiteral("skk")};
 
 QDBusMessage fcitx5Call(const QString& method)
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.fcitx.Fcitx5"), QStringLiteral("/controller"),
-                                                       QStringLiteral("org.fcitx.Fcitx.Controller1"), method);
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(QStringLiteral("org.fcitx.Fcitx5"), QStringLiteral("/controller"),
+                                       QStringLiteral("org.fcitx.Fcitx.Controller1"), method);
     call.setAutoStartService(false);
     return call;
 }
@@ -73,15 +74,15 @@ void setIBusEngine(QDBusConnection bus, int candidate)
 {
     if (candidate >= IBusJapaneseEngines.size())
         return;
-    QDBusMessage set = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.IBus"), QStringLiteral("/org/freedesktop/IBus"),
-        QStringLiteral("org.freedesktop.IBus"), QStringLiteral("SetGlobalEngine"));
+    QDBusMessage set =
+        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.IBus"), QStringLiteral("/org/freedesktop/IBus"),
+                                       QStringLiteral("org.freedesktop.IBus"), QStringLiteral("SetGlobalEngine"));
     set << IBusJapaneseEngines[candidate];
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(set));
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [bus, candidate](QDBusPendingCallWatcher* w) {
         w->deleteLater();
         if (w->isError())
-            setIBusEngine(bus, candidate + 1);   // not installed: try the next one
+            setIBusEngine(bus, candidate + 1); // not installed: try the next one
     });
 }
 

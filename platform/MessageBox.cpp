@@ -73,10 +73,7 @@ void setNextAnswerForTesting(int answer)
     g_answers << answer;
 }
 
-QStringList shownTextsForTesting()
-{
-    return g_shown;
-}
+QStringList shownTextsForTesting() { return g_shown; }
 
 void resetForTesting()
 {

@@ -20,16 +20,13 @@ const QDate kLatest(9999, 12, 31);
 // Weekday initials by Qt day of week (1 = Monday).
 const QString kWeekdayInitials = QStringLiteral("月火水木金土日");
 
-int qtDayOfWeek(int startCode)
-{
-    return startCode == 1 ? 7 : startCode - 1;
-}
+int qtDayOfWeek(int startCode) { return startCode == 1 ? 7 : startCode - 1; }
 
 // Luminance-weighted distance, enough to tell whether one colour shows on another.
 bool shows(const QColor& a, const QColor& b)
 {
-    const int d = 30 * std::abs(a.red() - b.red()) + 59 * std::abs(a.green() - b.green())
-        + 11 * std::abs(a.blue() - b.blue());
+    const int d =
+        30 * std::abs(a.red() - b.red()) + 59 * std::abs(a.green() - b.green()) + 11 * std::abs(a.blue() - b.blue());
     return d >= 60 * 100;
 }
 
@@ -76,9 +73,9 @@ MonthCalendar::MonthCalendar(QWidget* parent)
 {
     m_colours[int(ColourRole::DayText)] = ColourValue::system(ColourValue::WindowText);
     m_colours[int(ColourRole::DayBackground)] = ColourValue::system(ColourValue::WindowBackground);
-    m_colours[int(ColourRole::TitleText)] = ColourValue::system(9);  // caption text
+    m_colours[int(ColourRole::TitleText)] = ColourValue::system(9);       // caption text
     m_colours[int(ColourRole::TitleBackground)] = ColourValue::system(2); // active caption
-    m_colours[int(ColourRole::TrailingText)] = ColourValue::system(17); // grey text
+    m_colours[int(ColourRole::TrailingText)] = ColourValue::system(17);   // grey text
     m_shownYear = m_value.year();
     m_shownMonth = m_value.month();
     m_boldFirst = firstDisplayedDate();
@@ -135,15 +132,9 @@ void MonthCalendar::setDayBoldHandler(DayBoldHandler handler)
     askDayBold();
 }
 
-void MonthCalendar::refreshDayBold()
-{
-    askDayBold();
-}
+void MonthCalendar::refreshDayBold() { askDayBold(); }
 
-QDate MonthCalendar::firstDisplayedDate() const
-{
-    return firstDisplayedFor(m_shownYear, m_shownMonth);
-}
+QDate MonthCalendar::firstDisplayedDate() const { return firstDisplayedFor(m_shownYear, m_shownMonth); }
 
 QDate MonthCalendar::firstDisplayedFor(int year, int month) const
 {
@@ -164,15 +155,9 @@ QRect MonthCalendar::dayRect(const QDate& date) const
     return layout().cell(int(k));
 }
 
-QRect MonthCalendar::previousArrowRect() const
-{
-    return layout().previousArrow;
-}
+QRect MonthCalendar::previousArrowRect() const { return layout().previousArrow; }
 
-QRect MonthCalendar::nextArrowRect() const
-{
-    return layout().nextArrow;
-}
+QRect MonthCalendar::nextArrowRect() const { return layout().nextArrow; }
 
 bool MonthCalendar::isDayBold(const QDate& date) const
 {
@@ -197,8 +182,8 @@ QSize MonthCalendar::minimumSizeHint() const
 
 bool MonthCalendar::inRange(const QDate& date) const
 {
-    return (!m_min.isValid() || date >= m_min) && (!m_max.isValid() || date <= m_max)
-        && date >= kEarliest && date <= kLatest;
+    return (!m_min.isValid() || date >= m_min) && (!m_max.isValid() || date <= m_max) && date >= kEarliest
+           && date <= kLatest;
 }
 
 bool MonthCalendar::monthInRange(int year, int month) const
@@ -314,7 +299,7 @@ void MonthCalendar::paintTitle(QPainter& p, const Layout& l) const
     QFont boldFont = font();
     boldFont.setBold(true);
     const QRect titleTextRect(l.previousArrow.right() + 1, l.title.top(),
-        l.nextArrow.left() - l.previousArrow.right() - 1, l.title.height());
+                              l.nextArrow.left() - l.previousArrow.right() - 1, l.title.height());
     p.setFont(boldFont);
     p.setPen(titleText);
     p.drawText(titleTextRect, Qt::AlignCenter, QStringLiteral("%1年%2月").arg(m_shownYear).arg(m_shownMonth));
@@ -416,9 +401,7 @@ void MonthCalendar::keyPressEvent(QKeyEvent* event)
     case Qt::Key_PageDown: target = clampedInto(m_value.addMonths(1)); break;
     case Qt::Key_Home: target = clampedInto(QDate(m_value.year(), m_value.month(), 1)); break;
     case Qt::Key_End: target = clampedInto(QDate(m_value.year(), m_value.month(), m_value.daysInMonth())); break;
-    default:
-        QWidget::keyPressEvent(event);
-        return;
+    default: QWidget::keyPressEvent(event); return;
     }
     event->accept();
     if (!target.isValid() || !inRange(target) || target == m_value)
@@ -436,11 +419,8 @@ void MonthCalendar::changeEvent(QEvent* event)
     switch (event->type()) {
     case QEvent::FontChange:
     case QEvent::PaletteChange:
-    case QEvent::EnabledChange:
-        update();
-        break;
-    default:
-        break;
+    case QEvent::EnabledChange: update(); break;
+    default: break;
     }
     QWidget::changeEvent(event);
 }

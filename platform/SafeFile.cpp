@@ -9,12 +9,9 @@ namespace {
 QString japaneseReason(QFileDevice::FileError error, const QString& detail)
 {
     switch (error) {
-    case QFileDevice::PermissionsError:
-        return QStringLiteral("書き込みが許可されていません（%1）").arg(detail);
-    case QFileDevice::ResourceError:
-        return QStringLiteral("ディスクがいっぱいか、書き込めません（%1）").arg(detail);
-    default:
-        return QStringLiteral("書き込めません（%1）").arg(detail);
+    case QFileDevice::PermissionsError: return QStringLiteral("書き込みが許可されていません（%1）").arg(detail);
+    case QFileDevice::ResourceError: return QStringLiteral("ディスクがいっぱいか、書き込めません（%1）").arg(detail);
+    default: return QStringLiteral("書き込めません（%1）").arg(detail);
     }
 }
 

@@ -20,14 +20,8 @@ constexpr QRect rect(int left, int top, int width, int height)
     return QRect(toPixels(left), toPixels(top), toPixels(width), toPixels(height));
 }
 
-constexpr QSize size(int width, int height)
-{
-    return QSize(toPixels(width), toPixels(height));
-}
+constexpr QSize size(int width, int height) { return QSize(toPixels(width), toPixels(height)); }
 
-constexpr QPoint point(int left, int top)
-{
-    return QPoint(toPixels(left), toPixels(top));
-}
+constexpr QPoint point(int left, int top) { return QPoint(toPixels(left), toPixels(top)); }
 
 } // namespace Twips

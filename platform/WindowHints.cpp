@@ -78,14 +78,8 @@ private:
 
 namespace WindowHints {
 
-void keepFixedBorder(QWidget* window)
-{
-    new Keeper(window, Hint::FixedBorder);
-}
+void keepFixedBorder(QWidget* window) { new Keeper(window, Hint::FixedBorder); }
 
-void keepEmptyTitle(QWidget* window)
-{
-    new Keeper(window, Hint::EmptyTitle);
-}
+void keepEmptyTitle(QWidget* window) { new Keeper(window, Hint::EmptyTitle); }
 
 } // namespace WindowHints

@@ -5,15 +5,9 @@
 #include <algorithm>
 #include <array>
 
-std::optional<ColourValue> Day::colour(int field) const
-{
-    return ColourValue::fromText(colourTexts.at(size_t(field)));
-}
+std::optional<ColourValue> Day::colour(int field) const { return ColourValue::fromText(colourTexts.at(size_t(field))); }
 
-void Day::setColour(int field, ColourValue colour)
-{
-    colourTexts.at(size_t(field)) = colour.toText();
-}
+void Day::setColour(int field, ColourValue colour) { colourTexts.at(size_t(field)) = colour.toText(); }
 
 QList<std::pair<QString, QString>> Day::boxTexts() const
 {

@@ -14,7 +14,7 @@ inline constexpr qint32 DefaultColour = qint32(0x80000008u);
 
 inline QString plan() { return QStringLiteral("予定"); }
 inline QString attendance() { return QStringLiteral("出欠"); }
-inline QString subject(int k) { return QStringLiteral("時間%1").arg(k + 1); }   // k = 0 ... 6
+inline QString subject(int k) { return QStringLiteral("時間%1").arg(k + 1); } // k = 0 ... 6
 inline QString content(int k) { return QStringLiteral("内容%1").arg(k + 1); }
 inline QString impressions() { return QStringLiteral("感想"); }
 inline QString planColour() { return QStringLiteral("予定色"); }

@@ -10,15 +10,9 @@ namespace DiaryStore {
 
 using workbook::ErrorKind;
 
-QString fileName()
-{
-    return QStringLiteral("nikki.xls");
-}
+QString fileName() { return QStringLiteral("nikki.xls"); }
 
-QString workbookPath()
-{
-    return AppInfo::programFilePath(fileName());
-}
+QString workbookPath() { return AppInfo::programFilePath(fileName()); }
 
 bool createWorkbook(const QString& path, workbook::Error* error)
 {
@@ -62,11 +56,13 @@ QString problemWith(const workbook::RecordTable& table)
             return QStringLiteral("シート「Sheet1」に列「%1」がありません。").arg(column);
         if (count > 1)
             return QStringLiteral("シート「Sheet1」に列「%1」が %2 つあり、どちらが日記か決められません。")
-                .arg(column).arg(count);
+                .arg(column)
+                .arg(count);
     }
     if (table.recordCount() < DayRecord::DaysInYear) {
         return QStringLiteral("シート「Sheet1」には %1 日分の行しかありません（%2 日分が必要です）。")
-            .arg(table.recordCount()).arg(DayRecord::DaysInYear);
+            .arg(table.recordCount())
+            .arg(DayRecord::DaysInYear);
     }
     return QString();
 }
@@ -86,27 +82,15 @@ QString openErrorMessage(const QString& path, const workbook::Error& error)
 {
     QString why;
     switch (error.kind) {
-    case ErrorKind::Missing:
-        why = QStringLiteral("ファイルが見つかりません。");
-        break;
-    case ErrorKind::Unreadable:
-        why = QStringLiteral("ファイルを読み込めません（%1）。").arg(error.detail);
-        break;
-    case ErrorKind::NotWorkbook:
-        why = QStringLiteral("Excel 97-2003 形式のブック（.xls）ではありません。");
-        break;
+    case ErrorKind::Missing: why = QStringLiteral("ファイルが見つかりません。"); break;
+    case ErrorKind::Unreadable: why = QStringLiteral("ファイルを読み込めません（%1）。").arg(error.detail); break;
+    case ErrorKind::NotWorkbook: why = QStringLiteral("Excel 97-2003 形式のブック（.xls）ではありません。"); break;
     case ErrorKind::OldFormat:
         why = QStringLiteral("Excel 5.0/95 以前の古い形式のブックです。Excel 97-2003 形式で保存し直してください。");
         break;
-    case ErrorKind::Encrypted:
-        why = QStringLiteral("パスワードで保護（暗号化）されています。");
-        break;
-    case ErrorKind::NoSheet:
-        why = QStringLiteral("シート「Sheet1」がありません。");
-        break;
-    default:
-        why = QStringLiteral("ファイルが壊れています（%1）。").arg(error.detail);
-        break;
+    case ErrorKind::Encrypted: why = QStringLiteral("パスワードで保護（暗号化）されています。"); break;
+    case ErrorKind::NoSheet: why = QStringLiteral("シート「Sheet1」がありません。"); break;
+    default: why = QStringLiteral("ファイルが壊れています（%1）。").arg(error.detail); break;
     }
     return QStringLiteral("日記ファイル「%1」を開けません。\n%2\n\nファイルは変更していません。").arg(path, why);
 }
@@ -122,8 +106,11 @@ QString saveErrorMessage(const Diary& diary, const workbook::Error& error)
         if (diary.firstTooLongPending(&date, &column)) {
             why = QStringLiteral("%1年%2月%3日の「%4」が、1 つの欄に書ける文字数（%5 文字）を超えています。"
                                  "文字を減らしてください。")
-                      .arg(date.year()).arg(date.month()).arg(date.day())
-                      .arg(DayRecord::boxName(column)).arg(workbook::MaxCellChars);
+                      .arg(date.year())
+                      .arg(date.month())
+                      .arg(date.day())
+                      .arg(DayRecord::boxName(column))
+                      .arg(workbook::MaxCellChars);
         } else {
             why = QStringLiteral("1 つの欄に書ける文字数（%1 文字）を超えた欄があります。文字を減らしてください。")
                       .arg(workbook::MaxCellChars);
@@ -131,7 +118,8 @@ QString saveErrorMessage(const Diary& diary, const workbook::Error& error)
         break;
     case ErrorKind::WriteFailed:
     case ErrorKind::Unreadable:
-        why = QStringLiteral("ファイルを書き込めません。フォルダーが読み取り専用か、ディスクがいっぱいかもしれません。");
+        why =
+            QStringLiteral("ファイルを書き込めません。フォルダーが読み取り専用か、ディスクがいっぱいかもしれません。");
         break;
     default:
         // The file on disk was replaced by something else while the diary was open.
@@ -152,12 +140,13 @@ QString saveNoteMessage(const QString& path, workbook::SaveNote note)
     switch (note) {
     case workbook::SaveNote::MergedOtherChanges:
         return QStringLiteral("日記ファイル「%1」は、日記を開いたあとで、ほかのプログラムによって変更されていました。\n"
-                              "その変更はそのまま残して、書いた内容を保存しました。").arg(path);
+                              "その変更はそのまま残して、書いた内容を保存しました。")
+            .arg(path);
     case workbook::SaveNote::Recreated:
         return QStringLiteral("日記ファイル「%1」が見つかりませんでした（移動または削除されたようです）。\n"
-                              "開いていた日記の内容から作り直して、書いた内容を保存しました。").arg(path);
-    case workbook::SaveNote::None:
-        break;
+                              "開いていた日記の内容から作り直して、書いた内容を保存しました。")
+            .arg(path);
+    case workbook::SaveNote::None: break;
     }
     return QString();
 }

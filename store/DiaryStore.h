@@ -10,8 +10,8 @@ class Diary;
 
 namespace DiaryStore {
 
-QString fileName();          // "nikki.xls"
-QString workbookPath();      // beside the program
+QString fileName();     // "nikki.xls"
+QString workbookPath(); // beside the program
 
 // Writes a new diary: the header row and 365 empty records whose colour
 // fields hold the system window-text colour.

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# From nothing to a passing test suite: install, build with warnings as
-# errors, run every test, then the unit tier again under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# From nothing to a passing test suite: install, check the formatting, build
+# with warnings as errors, run every test, then the unit tier again under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # The weather icons have Japanese names; tools mangle them in the C locale.
 export LC_ALL=C.UTF-8
 bash tools/install_deps.sh test
+bash tools/format.sh --check
 PRAVOK_WERROR=ON bash tools/build.sh
 (cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)")
 

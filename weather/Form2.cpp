@@ -24,10 +24,7 @@ const char* const ButtonNames[5] = {"晴れ", "くもり", "雨", "雪", "かみ
 
 } // namespace
 
-QString Form2::iconFileName(int index)
-{
-    return QString::fromUtf8(IconFiles[index]);
-}
+QString Form2::iconFileName(int index) { return QString::fromUtf8(IconFiles[index]); }
 
 Form2::Form2(WeatherReceiver* form1)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
@@ -80,14 +77,12 @@ void Form2::Command2_Click(int index)
     if (picture.isNull()) {
         // Nothing changes, so the day keeps the mark it had.
         MessageBox::warning(this, QStringLiteral("天気マークの絵「%1」を読み込めません。\n"
-                                                 "プログラムと同じフォルダーにあるか確かめてください。").arg(path));
+                                                 "プログラムと同じフォルダーにあるか確かめてください。")
+                                      .arg(path));
         return;
     }
     m_form1->setWeather(picture, path);
     close();
 }
 
-void Form2::Command1_Click()
-{
-    close();
-}
+void Form2::Command1_Click() { close(); }

@@ -97,14 +97,9 @@ bool readGlobals(BiffBook* book, Error* error)
             if (!readSst(pos, &next, book, error))
                 return false;
             break;
-        case rt::Xf:
-            ++book->xfCount;
-            break;
-        case rt::Eof:
-            ended = true;
-            break;
-        default:
-            break;
+        case rt::Xf: ++book->xfCount; break;
+        case rt::Eof: ended = true; break;
+        default: break;
         }
         pos = next;
     }

@@ -19,10 +19,10 @@ namespace workbook::detail {
 
 struct SheetInfo {
     QString name;
-    quint8 kind = 0;       // BOUNDSHEET dt: 0 worksheet, 1 macro sheet, 2 chart, 6 VBA module
-    quint32 boundPos = 0;  // stream position of its BOUNDSHEET record
-    quint32 start = 0;     // its BOF
-    quint32 end = 0;       // just past its EOF
+    quint8 kind = 0;      // BOUNDSHEET dt: 0 worksheet, 1 macro sheet, 2 chart, 6 VBA module
+    quint32 boundPos = 0; // stream position of its BOUNDSHEET record
+    quint32 start = 0;    // its BOF
+    quint32 end = 0;      // just past its EOF
 };
 
 class BiffBook {

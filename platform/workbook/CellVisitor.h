@@ -18,8 +18,14 @@ inline void decodeFormulaResult(const char* d, Cell* c)
     }
     switch (u8(d + 6)) {
     case 0: c->result = ResultKind::Text; break;
-    case 1: c->result = ResultKind::Bool; c->aux = u8(d + 8); break;
-    case 2: c->result = ResultKind::Error; c->aux = u8(d + 8); break;
+    case 1:
+        c->result = ResultKind::Bool;
+        c->aux = u8(d + 8);
+        break;
+    case 2:
+        c->result = ResultKind::Error;
+        c->aux = u8(d + 8);
+        break;
     default: c->result = ResultKind::Empty; break;
     }
 }
@@ -50,9 +56,7 @@ inline bool decodeCellValue(const RecordView& r, qint64 pos, Cell* c, int* count
         c->kind = CellKind::Rk;
         c->ref = u32(d + 6);
         return true;
-    case rt::Blank:
-        c->kind = CellKind::Blank;
-        return true;
+    case rt::Blank: c->kind = CellKind::Blank; return true;
     case rt::BoolErr:
         if (r.size < 8)
             return false;
@@ -89,7 +93,12 @@ inline bool decodeCellValue(const RecordView& r, qint64 pos, Cell* c, int* count
 template <typename Sink>
 class CellVisitor {
 public:
-    CellVisitor(const BiffBook& book, Sink& sink, Error* error) : m_book(book), m_sink(sink), m_error(error) {}
+    CellVisitor(const BiffBook& book, Sink& sink, Error* error)
+        : m_book(book)
+        , m_sink(sink)
+        , m_error(error)
+    {
+    }
 
     bool run(const SheetInfo& sheet)
     {

@@ -22,7 +22,11 @@ void ensureGsf()
 }
 
 struct GsfUnref {
-    void operator()(gpointer object) const { if (object) g_object_unref(object); }
+    void operator()(gpointer object) const
+    {
+        if (object)
+            g_object_unref(object);
+    }
 };
 template <typename T>
 using GsfPtr = std::unique_ptr<T, GsfUnref>;
@@ -134,8 +138,8 @@ bool readCompoundFile(const QByteArray& file, CompoundEntry* root, Error* error,
         ensureGsf();
         // The bytes stay owned by the caller's QByteArray, which ends in a NUL:
         // libgsf's name sniffing stops there at the latest.
-        GsfPtr<GsfInput> input(gsf_input_memory_new(reinterpret_cast<const guint8*>(file.constData()),
-                                                    gsf_off_t(file.size()), FALSE));
+        GsfPtr<GsfInput> input(
+            gsf_input_memory_new(reinterpret_cast<const guint8*>(file.constData()), gsf_off_t(file.size()), FALSE));
         GError* gerror = nullptr;
         GsfPtr<GsfInfile> ole(gsf_infile_msole_new(input.get(), &gerror));
         if (!ole) {
@@ -181,7 +185,7 @@ bool writeCompoundFile(const CompoundEntry& root, QByteArray* file, Error* error
 QByteArray excelClassId()
 {
     // {00020820-0000-0000-C000-000000000046}, stored in its mixed-endian layout.
-    static const char id[16] = {0x20, 0x08, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
+    static const char id[16] = {0x20,       0x08, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
                                 char(0xC0), 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
     return QByteArray(id, 16);
 }

@@ -12,10 +12,10 @@ namespace workbook::detail {
 
 // One storage or stream; the root is a storage with an empty name.
 struct CompoundEntry {
-    QByteArray name;              // UTF-8
+    QByteArray name; // UTF-8
     bool isStorage = false;
-    QByteArray data;              // streams only
-    QByteArray classId;           // storages only: 16 bytes, or empty
+    QByteArray data;    // streams only
+    QByteArray classId; // storages only: 16 bytes, or empty
     std::vector<CompoundEntry> children;
 
     // Case-insensitive, as compound file names are.
@@ -43,8 +43,7 @@ QString compoundFileProblem(const QByteArray& file, const QString& extentOf = QS
 // The top-level stream named viewOf, when contiguous in the file, is not
 // copied: its data refers into file, which must then outlive the tree (and
 // every copy of that stream's data).
-bool readCompoundFile(const QByteArray& file, CompoundEntry* root, Error* error,
-                      const QString& viewOf = QString());
+bool readCompoundFile(const QByteArray& file, CompoundEntry* root, Error* error, const QString& viewOf = QString());
 
 // Writes the tree as a new compound file (512-byte sectors).
 bool writeCompoundFile(const CompoundEntry& root, QByteArray* file, Error* error);

@@ -29,8 +29,12 @@ constexpr int MaxTreeDepth = 2000;
 class ChainWalker {
 public:
     ChainWalker(const std::vector<quint32>& table, quint32 usable)
-        : m_table(table), m_usable(std::min<quint64>(usable, table.size())), m_seen(m_usable, 0),
-          m_budget(2 * qint64(m_usable) + 64) {}
+        : m_table(table)
+        , m_usable(std::min<quint64>(usable, table.size()))
+        , m_seen(m_usable, 0)
+        , m_budget(2 * qint64(m_usable) + 64)
+    {
+    }
 
     // Length of the chain from start, or -1 when it leaves the table, loops or
     // ends with anything but the end-of-chain mark.
@@ -68,14 +72,17 @@ bool invalidEntry(const std::vector<quint32>& table)
 class Checker {
 public:
     Checker(const QByteArray& file, const QString& extentOf, StreamExtent* extent)
-        : m_file(file), m_h(file.constData()), m_extentOf(extentOf), m_extent(extent)
+        : m_file(file)
+        , m_h(file.constData())
+        , m_extentOf(extentOf)
+        , m_extent(extent)
     {
     }
 
     QString run()
     {
-        for (QString (Checker::*step)() : {&Checker::header, &Checker::fatSectors, &Checker::fat,
-                                            &Checker::directory, &Checker::miniStream, &Checker::tree}) {
+        for (QString (Checker::*step)() : {&Checker::header, &Checker::fatSectors, &Checker::fat, &Checker::directory,
+                                           &Checker::miniStream, &Checker::tree}) {
             const QString problem = (this->*step)();
             if (!problem.isEmpty())
                 return problem;
@@ -293,7 +300,8 @@ QString Checker::streamChain(const char* e, quint32 index, bool topLevel)
     const quint16 nameLength = u16(e + 0x40);
     const bool wanted = m_extent && topLevel
                         && QString::fromUtf16(reinterpret_cast<const char16_t*>(e), nameLength / 2 - 1)
-                                   .compare(m_extentOf, Qt::CaseInsensitive) == 0;
+                                   .compare(m_extentOf, Qt::CaseInsensitive)
+                               == 0;
     std::vector<quint32> sectors;
     const qint64 length = m_big->walk(u32(e + 0x74), wanted ? &sectors : nullptr);
     if (length < 0 || length * SectorSize < qint64(size))

@@ -6,7 +6,8 @@
 
 namespace workbook::detail {
 
-ContinuedReader::ContinuedReader(std::vector<Segment> segments) : m_segments(std::move(segments))
+ContinuedReader::ContinuedReader(std::vector<Segment> segments)
+    : m_segments(std::move(segments))
 {
     for (const Segment& s : m_segments)
         m_remaining += s.size;

@@ -6,8 +6,8 @@
 
 #include <cerrno>
 #include <cstring>
-#include <memory>
 #include <fcntl.h>
+#include <memory>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>

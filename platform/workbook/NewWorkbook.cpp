@@ -10,7 +10,11 @@ namespace {
 
 class TemplateWriter {
 public:
-    explicit TemplateWriter(Buffer& s) : m_s(s), m_w(s) {}
+    explicit TemplateWriter(Buffer& s)
+        : m_s(s)
+        , m_w(s)
+    {
+    }
 
     // A record of 16-bit words.
     void rec(quint16 type, std::initializer_list<quint16> words)
@@ -91,14 +95,14 @@ void TemplateWriter::fonts()
     const QString fontName = QStringLiteral(u"ＭＳ Ｐゴシック");
     for (int f = 0; f < 5; ++f) {
         QByteArray d;
-        put16(d, 220);                  // height in twips
-        put16(d, 0);                    // attributes
-        put16(d, 0x7FFF);               // automatic colour
+        put16(d, 220);    // height in twips
+        put16(d, 0);      // attributes
+        put16(d, 0x7FFF); // automatic colour
         put16(d, f == 2 || f == 3 ? 700 : 400);
-        put16(d, 0);                    // no super/subscript
-        d.append(char(0));              // no underline
-        d.append(char(3));              // family: modern
-        d.append(char(0x80));           // Shift_JIS character set
+        put16(d, 0);          // no super/subscript
+        d.append(char(0));    // no underline
+        d.append(char(3));    // family: modern
+        d.append(char(0x80)); // Shift_JIS character set
         d.append(char(0));
         unicode(d, fontName, true);
         m_w.record(rt::Font, d);
@@ -112,15 +116,15 @@ void TemplateWriter::formats()
         QByteArray d;
         const bool style = x < 15;
         put16(d, x == 1 || x == 2 ? 1 : x == 3 || x == 4 ? 2 : 0); // font
-        put16(d, 0);                                            // General
-        put16(d, style ? 0xFFF5 : 0x0001);                      // locked; style: no parent
-        d.append(char(0x20));                                   // bottom aligned
+        put16(d, 0);                                               // General
+        put16(d, style ? 0xFFF5 : 0x0001);                         // locked; style: no parent
+        d.append(char(0x20));                                      // bottom aligned
         d.append(char(0));
         d.append(char(0));
         d.append(char(style && x > 0 ? 0xF4 : 0));
         put32(d, 0);
         put32(d, 0);
-        put16(d, 0x20C0);                                       // automatic colours
+        put16(d, 0x20C0); // automatic colours
         m_w.record(rt::Xf, d);
     }
 }

@@ -91,9 +91,6 @@ inline constexpr quint16 Worksheet = 0x0010;
 } // namespace bof
 
 // The first record of a workbook stream written before BIFF5.
-inline bool isEarlyBof(quint16 type)
-{
-    return type == rt::Bof2 || type == rt::Bof3 || type == rt::Bof4;
-}
+inline bool isEarlyBof(quint16 type) { return type == rt::Bof2 || type == rt::Bof3 || type == rt::Bof4; }
 
 } // namespace workbook::detail

@@ -39,11 +39,17 @@ inline Error damaged(const QString& what, qint64 pos = -1)
 inline bool isCellRecord(quint16 type)
 {
     switch (type) {
-    case rt::LabelSst: case rt::Label: case rt::RString: case rt::Number: case rt::Rk:
-    case rt::MulRk: case rt::Blank: case rt::MulBlank: case rt::BoolErr: case rt::Formula:
-        return true;
-    default:
-        return false;
+    case rt::LabelSst:
+    case rt::Label:
+    case rt::RString:
+    case rt::Number:
+    case rt::Rk:
+    case rt::MulRk:
+    case rt::Blank:
+    case rt::MulBlank:
+    case rt::BoolErr:
+    case rt::Formula: return true;
+    default: return false;
     }
 }
 
@@ -51,14 +57,10 @@ inline bool isCellRecord(quint16 type)
 // result, shared/array/table formula definitions).
 inline bool isTrailer(quint16 type)
 {
-    return type == rt::String || type == rt::ShrFmla || type == rt::Array || type == rt::Table
-           || type == rt::Continue;
+    return type == rt::String || type == rt::ShrFmla || type == rt::Array || type == rt::Table || type == rt::Continue;
 }
 
-inline bool isAnchor(quint16 type)
-{
-    return type == rt::ShrFmla || type == rt::Array || type == rt::Table;
-}
+inline bool isAnchor(quint16 type) { return type == rt::ShrFmla || type == rt::Array || type == rt::Table; }
 
 inline void putRecordHeader(Buffer& out, quint16 type, int size)
 {
@@ -72,7 +74,10 @@ inline constexpr int MaxRecordData = 8224;
 // Appends one record at a time to a stream, its length filled in when it ends.
 class RecordWriter {
 public:
-    explicit RecordWriter(Buffer& out) : m_out(out) {}
+    explicit RecordWriter(Buffer& out)
+        : m_out(out)
+    {
+    }
 
     void begin(quint16 type)
     {

@@ -52,7 +52,9 @@ bool readString(ContinuedReader& reader, SstString* s, QByteArray* extras)
 class SstWriter {
 public:
     SstWriter(Buffer& out, quint32 count)
-        : m_out(out), m_w(out), m_perBucket(std::max<quint32>(8, (count + 1023) / 1024))
+        : m_out(out)
+        , m_w(out)
+        , m_perBucket(std::max<quint32>(8, (count + 1023) / 1024))
     {
     }
 

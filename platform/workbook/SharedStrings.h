@@ -11,7 +11,7 @@ namespace workbook::detail {
 
 struct SstString {
     QString text;
-    quint32 extraPos = 0;   // rich-text runs, then phonetic block, in SharedStrings::extras
+    quint32 extraPos = 0; // rich-text runs, then phonetic block, in SharedStrings::extras
     quint16 runCount = 0;
     quint32 extLength = 0;
     bool hasExt = false;

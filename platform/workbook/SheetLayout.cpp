@@ -10,7 +10,10 @@ namespace {
 // (INDEX, DBCELL, rows, cells and their trailers) and those it carries over.
 class LayoutScanner {
 public:
-    explicit LayoutScanner(SheetLayout* layout) : m_layout(layout) {}
+    explicit LayoutScanner(SheetLayout* layout)
+        : m_layout(layout)
+    {
+    }
 
     // A record of the sheet's own substream; false when it is not carried over.
     bool topLevel(const RecordView& r, qint64 pos)

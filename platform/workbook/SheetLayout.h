@@ -43,9 +43,9 @@ struct ColumnFormat {
 
 struct SheetLayout {
     quint32 bofPos = 0;
-    std::vector<quint32> others;   // records carried over unchanged, in order
-    size_t split = 0;              // the cell table goes before others[split]
-    std::vector<RowRecord> rows;   // sorted, one per row
+    std::vector<quint32> others; // records carried over unchanged, in order
+    size_t split = 0;            // the cell table goes before others[split]
+    std::vector<RowRecord> rows; // sorted, one per row
     std::vector<ColumnFormat> columns;
     quint16 defaultHeight = 255;
 };

@@ -17,7 +17,12 @@ namespace workbook::detail {
 
 class StreamRewriter {
 public:
-    StreamRewriter(const BiffBook& book, const SheetInfo& target) : m_book(book), m_s(book.stream), m_target(target) {}
+    StreamRewriter(const BiffBook& book, const SheetInfo& target)
+        : m_book(book)
+        , m_s(book.stream)
+        , m_target(target)
+    {
+    }
 
     bool run(const std::vector<CellWrite>& writesIn, QByteArray* result, Error* error);
 
@@ -28,7 +33,7 @@ private:
     };
     struct RowOut {
         quint16 row;
-        qint64 rowPos; // its ROW record, or -1
+        qint64 rowPos;     // its ROW record, or -1
         size_t begin, end; // its cells in m_merged
     };
     using Block = std::pair<size_t, size_t>; // rows [first, last) of one row block
@@ -94,8 +99,8 @@ private:
     std::vector<Replaced> m_replaced;
     std::vector<std::pair<quint32, std::vector<quint32>>> m_movedAnchors; // formula -> records moved after it
     QHash<QString, quint32> m_lookup;
-    std::vector<QString> m_added;          // new strings, indexed after the old ones
-    std::vector<quint32> m_finalIndex;     // old or added index -> index in the new table
+    std::vector<QString> m_added;      // new strings, indexed after the old ones
+    std::vector<quint32> m_finalIndex; // old or added index -> index in the new table
     std::vector<SstOut> m_strings;
     quint32 m_totalRefs = 0;
     Buffer m_out;

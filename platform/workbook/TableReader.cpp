@@ -109,9 +109,7 @@ struct Fill {
     Q_ALWAYS_INLINE void cell(const Cell& c)
     {
         switch (c.kind) {
-        case CellKind::Blank:
-            clear(c);
-            break;
+        case CellKind::Blank: clear(c); break;
         case CellKind::Sst: {
             const QString& text = book.sst.strings[c.ref].text;
             if (text.isEmpty()) {

@@ -133,7 +133,10 @@ bool prepareWrites(const QList<FieldWrite>& writes, std::vector<CellWrite>* out,
         const QString text = normaliseLineBreaks(w.text);
         if (text.size() > MaxCellChars) {
             *error = {ErrorKind::FieldTooLong, QStringLiteral("record %1, column %2: %3 characters, a cell holds %4")
-                                                   .arg(w.record).arg(w.column).arg(text.size()).arg(MaxCellChars)};
+                                                   .arg(w.record)
+                                                   .arg(w.column)
+                                                   .arg(text.size())
+                                                   .arg(MaxCellChars)};
             return false;
         }
         if (text.isEmpty()) {

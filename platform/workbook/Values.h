@@ -28,10 +28,7 @@ bool parseNumber(const QString& text, double* out);
 // Whether the text has a character outside Latin-1, so that it must be stored as UTF-16.
 bool needsUtf16(const QString& text);
 
-inline void appendLatin1(QString* out, const char* p, qsizetype n)
-{
-    out->append(QLatin1String(p, n));
-}
+inline void appendLatin1(QString* out, const char* p, qsizetype n) { out->append(QLatin1String(p, n)); }
 
 inline void appendUtf16(QString* out, const char* p, qsizetype n)
 {

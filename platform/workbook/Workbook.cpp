@@ -138,7 +138,10 @@ struct Workbook::Private {
     SaveNote lastSaveNote = SaveNote::None;
 };
 
-Workbook::Workbook() : d(new Private) {}
+Workbook::Workbook()
+    : d(new Private)
+{
+}
 Workbook::~Workbook() = default;
 
 std::unique_ptr<Workbook> Workbook::open(const QString& path, Error* error)
@@ -195,15 +198,9 @@ bool Workbook::createEmpty(const QString& path, const QString& sheetName, Error*
     return saveAtomically(path, file, e);
 }
 
-QString Workbook::path() const
-{
-    return d->path;
-}
+QString Workbook::path() const { return d->path; }
 
-QStringList Workbook::sheetNames() const
-{
-    return d->model->book.sheetNames();
-}
+QStringList Workbook::sheetNames() const { return d->model->book.sheetNames(); }
 
 bool Workbook::readTable(const QString& sheetName, RecordTable* table, Error* error) const
 {
@@ -270,10 +267,7 @@ bool Workbook::writeFields(const QString& sheetName, const QList<FieldWrite>& wr
     return true;
 }
 
-SaveNote Workbook::lastSaveNote() const
-{
-    return d->lastSaveNote;
-}
+SaveNote Workbook::lastSaveNote() const { return d->lastSaveNote; }
 
 bool Workbook::rewrite(const QString& sheetName, const QList<FieldWrite>& writes, QByteArray* file, Error* error) const
 {

@@ -13,20 +13,20 @@ namespace workbook {
 
 enum class ErrorKind {
     None,
-    Missing,          // no file at the path
-    Unreadable,       // the file exists but cannot be read (permissions, I/O)
-    NotWorkbook,      // not a compound file, or one without a workbook stream (e.g. .xlsx, HTML, text)
-    OldFormat,        // BIFF5 or older ("Book" stream, or an old BOF version)
-    Encrypted,        // password-protected workbook
-    Damaged,          // a workbook stream that ends early or holds impossible records
-    NoSheet,          // the named worksheet does not exist
-    FieldTooLong,     // a text longer than a cell can hold (32,767 characters)
-    WriteFailed,      // the new file could not be written or renamed into place
+    Missing,      // no file at the path
+    Unreadable,   // the file exists but cannot be read (permissions, I/O)
+    NotWorkbook,  // not a compound file, or one without a workbook stream (e.g. .xlsx, HTML, text)
+    OldFormat,    // BIFF5 or older ("Book" stream, or an old BOF version)
+    Encrypted,    // password-protected workbook
+    Damaged,      // a workbook stream that ends early or holds impossible records
+    NoSheet,      // the named worksheet does not exist
+    FieldTooLong, // a text longer than a cell can hold (32,767 characters)
+    WriteFailed,  // the new file could not be written or renamed into place
 };
 
 struct Error {
     ErrorKind kind = ErrorKind::None;
-    QString detail;   // technical detail for the message (OS error text, record offset, ...)
+    QString detail; // technical detail for the message (OS error text, record offset, ...)
 
     explicit operator bool() const { return kind != ErrorKind::None; }
 };
@@ -43,8 +43,8 @@ inline constexpr int MaxCellChars = 32767;
 // last non-empty cell, so trailing empty fields are simply absent.
 class RecordTable {
 public:
-    QStringList columnNames;          // texts of the header row, by sheet column (empty where no cell)
-    QList<QStringList> records;       // records[r][c]: sheet row r + 1, sheet column c, as text
+    QStringList columnNames;    // texts of the header row, by sheet column (empty where no cell)
+    QList<QStringList> records; // records[r][c]: sheet row r + 1, sheet column c, as text
     // (record, column) of the text cells whose text is a decimal number ("255").
     QList<QPair<int, int>> numbersAsText;
 

@@ -56,7 +56,8 @@ void TestDialogs::splashHandsOverToTodaysPage()
         QCOMPARE(splash.size(), QSize(377, 170));
         QCOMPARE(splash.windowFlags() & Qt::WindowType_Mask, Qt::SplashScreen);
         QCOMPARE(splash.findChild<QLabel*>(QStringLiteral("lblVersion"))->text(), QStringLiteral("ver1.2"));
-        QCOMPARE(splash.findChild<QLabel*>(QStringLiteral("lblProductName"))->text(), QStringLiteral("Merrow 日記\u3000"));
+        QCOMPARE(splash.findChild<QLabel*>(QStringLiteral("lblProductName"))->text(),
+                 QStringLiteral("Merrow 日記\u3000"));
         QCOMPARE(splash.grab().toImage().pixelColor(370, 165), QColor(162, 215, 225));
     }
     std::unique_ptr<Form1> form(FrmSplash::Form_Load());
@@ -107,7 +108,13 @@ void TestDialogs::settingsFileIsReadStrictly_data()
     QTest::newRow("fraction") << QByteArray("1.5\r\n0\r\n0\r\n0\r\n0\r\n0\r\n") << false;
     QTest::newRow("beyond 32 bits") << QByteArray("2147483648\r\n0\r\n0\r\n0\r\n0\r\n0\r\n") << false;
     QTest::newRow("empty between commas") << QByteArray("1,,2,3,4,5\r\n") << false;
-    QTest::newRow("UTF-16") << QByteArray("\xFF\xFE" "8\0" "1\0" "5\0" "\r\0\n\0", 12) << false;
+    QTest::newRow("UTF-16") << QByteArray("\xFF\xFE"
+                                          "8\0"
+                                          "1\0"
+                                          "5\0"
+                                          "\r\0\n\0",
+                                          12)
+                            << false;
     QTest::newRow("endless digits") << QByteArray(1 << 20, '7') << false;
 }
 
@@ -193,10 +200,11 @@ void TestDialogs::unwritableSettingsStillSaveTheDiary()
 void TestDialogs::picturesLoad()
 {
     // Every icon is a 32x32 drawing on a clear ground.
-    for (const char* name : {"weather/はれ", "weather/くもり", "weather/あめ", "weather/ゆき", "weather/かみなり", ":/window",
-                             ":/logo", ":/button_sun", ":/button_rain", ":/button_thunder"}) {
+    for (const char* name : {"weather/はれ", "weather/くもり", "weather/あめ", "weather/ゆき", "weather/かみなり",
+                             ":/window", ":/logo", ":/button_sun", ":/button_rain", ":/button_thunder"}) {
         const QString path = QString::fromUtf8(name);
-        const QImage image(path.startsWith(u':') ? path + ".ico" : QStringLiteral(SOURCE_DIR "/resources/") + path + ".ico");
+        const QImage image(path.startsWith(u':') ? path + ".ico"
+                                                 : QStringLiteral(SOURCE_DIR "/resources/") + path + ".ico");
         int solid = 0;
         for (int i = 0; i < 32 * 32; ++i)
             solid += qAlpha(image.pixel(i % 32, i / 32)) == 255;

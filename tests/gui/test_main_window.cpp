@@ -37,7 +37,8 @@ void writeDiary(const QString& path, int record, const QString& column, const QS
     auto book = workbook::Workbook::open(path, &error);
     workbook::RecordTable table;
     if (!book || !book->readTable(QStringLiteral("Sheet1"), &table, &error)
-        || !book->writeFields(QStringLiteral("Sheet1"), {{record - 1, table.columnIndex(column), text, numeric}}, &error))
+        || !book->writeFields(QStringLiteral("Sheet1"), {{record - 1, table.columnIndex(column), text, numeric}},
+                              &error))
         qFatal("cannot write the diary");
 }
 
@@ -81,16 +82,26 @@ void TestMainWindow::controlsStandWhereDesigned()
         const char* caption;
         double points;
     } rows[] = {
-        {"Command1", {0, 0, 73, 25}, "色変更", 0},      {"Command2", {72, 0, 73, 25}, "終了", 0},
-        {"MonthView1", {16, 32, 159, 148}, "", 9},     {"Label1", {24, 192, 137, 25}, "今日の予定", 14.25},
-        {"Text1", {16, 216, 153, 129}, "", 0},         {"Label7", {24, 360, 73, 41}, "今日の天気", 14.25},
-        {"Picture1", {96, 360, 41, 33}, "", 0},        {"Label2(0)", {40, 424, 97, 25}, "出欠記録", 14.25},
-        {"Text2", {16, 456, 145, 73}, "", 0},          {"Label4", {248, 8, 81, 25}, "時間割", 14.25},
-        {"Label5", {408, 8, 113, 25}, "授業内容", 14.25}, {"Label3(0)", {192, 48, 25, 41}, "1", 24},
-        {"Label3(6)", {192, 480, 25, 41}, "7", 24},    {"Text3(0)", {224, 32, 121, 72}, "", 12},
-        {"Text3(6)", {224, 464, 121, 72}, "", 12},     {"Text4(3)", {344, 248, 249, 73}, "", 9},
-        {"Label6", {8, 560, 49, 41}, "感想・記録", 14.25}, {"Text5", {64, 544, 529, 65}, "", 0},
-        {"Text6", {16, 616, 33, 18}, "", 0},           {"Text15", {472, 616, 57, 18}, "", 0},
+        {"Command1", {0, 0, 73, 25}, "色変更", 0},
+        {"Command2", {72, 0, 73, 25}, "終了", 0},
+        {"MonthView1", {16, 32, 159, 148}, "", 9},
+        {"Label1", {24, 192, 137, 25}, "今日の予定", 14.25},
+        {"Text1", {16, 216, 153, 129}, "", 0},
+        {"Label7", {24, 360, 73, 41}, "今日の天気", 14.25},
+        {"Picture1", {96, 360, 41, 33}, "", 0},
+        {"Label2(0)", {40, 424, 97, 25}, "出欠記録", 14.25},
+        {"Text2", {16, 456, 145, 73}, "", 0},
+        {"Label4", {248, 8, 81, 25}, "時間割", 14.25},
+        {"Label5", {408, 8, 113, 25}, "授業内容", 14.25},
+        {"Label3(0)", {192, 48, 25, 41}, "1", 24},
+        {"Label3(6)", {192, 480, 25, 41}, "7", 24},
+        {"Text3(0)", {224, 32, 121, 72}, "", 12},
+        {"Text3(6)", {224, 464, 121, 72}, "", 12},
+        {"Text4(3)", {344, 248, 249, 73}, "", 9},
+        {"Label6", {8, 560, 49, 41}, "感想・記録", 14.25},
+        {"Text5", {64, 544, 529, 65}, "", 0},
+        {"Text6", {16, 616, 33, 18}, "", 0},
+        {"Text15", {472, 616, 57, 18}, "", 0},
     };
     for (const auto& row : rows) {
         auto* widget = form->findChild<QWidget*>(QString::fromUtf8(row.name));
@@ -285,7 +296,8 @@ void TestMainWindow::oddColourFieldsKeepTheBoxColour()
     QCOMPARE(diary.fileField(41, QStringLiteral("時間色1")), QStringLiteral("255")); // now a number cell
     workbook::Error error;
     workbook::RecordTable table;
-    QVERIFY(workbook::Workbook::open(diary.workbookPath(), &error)->readTable(QStringLiteral("Sheet1"), &table, &error));
+    QVERIFY(
+        workbook::Workbook::open(diary.workbookPath(), &error)->readTable(QStringLiteral("Sheet1"), &table, &error));
     QVERIFY(table.numbersAsText.isEmpty());
 
     // A colour chosen on purpose is stored, even the one the box kept.

@@ -29,12 +29,13 @@ struct Recorder {
     QPoint lastPoint;
     explicit Recorder(MonthCalendar& c)
     {
-        QObject::connect(&c, &MonthCalendar::mouseDown, [this](Qt::MouseButton b, Qt::KeyboardModifiers m, int x, int y) {
-            log << QStringLiteral("down %1 %2").arg(int(b)).arg(int(m));
-            lastPoint = QPoint(x, y);
-        });
+        QObject::connect(&c, &MonthCalendar::mouseDown,
+                         [this](Qt::MouseButton b, Qt::KeyboardModifiers m, int x, int y) {
+                             log << QStringLiteral("down %1 %2").arg(int(b)).arg(int(m));
+                             lastPoint = QPoint(x, y);
+                         });
         QObject::connect(&c, &MonthCalendar::keyboardSelecting,
-            [this, &c] { log << "selecting " + c.value().toString(Qt::ISODate); });
+                         [this, &c] { log << "selecting " + c.value().toString(Qt::ISODate); });
         QObject::connect(&c, &MonthCalendar::dateClick, [this, &c](const QDate& d) {
             log << QStringLiteral("click %1 value %2").arg(d.toString(Qt::ISODate), c.value().toString(Qt::ISODate));
         });
@@ -98,7 +99,8 @@ private slots:
             {c->dayRect(QDate(2002, 5, 21)).center(), Qt::MiddleButton},
             {c->nextArrowRect().center(), Qt::RightButton},
             {QPoint(c->width() / 2, c->nextArrowRect().center().y()), Qt::LeftButton}, // title text
-            {QPoint(first.center().x(), (c->nextArrowRect().bottom() + first.top()) / 2 + 2), Qt::LeftButton}, // weekdays
+            {QPoint(first.center().x(), (c->nextArrowRect().bottom() + first.top()) / 2 + 2),
+             Qt::LeftButton}, // weekdays
         };
         for (const auto& [at, button] : presses) {
             rec.log.clear();
@@ -158,7 +160,7 @@ private slots:
         QTest::keyClick(c.get(), Qt::Key_Right);
         QTest::keyClick(c.get(), Qt::Key_PageDown);
         QCOMPARE(rec.log, QStringList({"selecting 2002-05-10", "click 2002-05-11 value 2002-05-11",
-                              "selecting 2002-05-11", "click 2002-06-11 value 2002-06-11"}));
+                                       "selecting 2002-05-11", "click 2002-06-11 value 2002-06-11"}));
         QCOMPARE(c->displayedMonth(), 6);
 
         const auto moves = [&](Qt::Key key, const QDate& from, const QDate& to) {
@@ -236,7 +238,8 @@ private slots:
     void anySizeIsSafe()
     {
         auto c = makeCalendar();
-        for (const QSize size : {QSize(0, 0), QSize(1, 1), QSize(9, 6), QSize(40, 25), QSize(80, 60), QSize(600, 500)}) {
+        for (const QSize size :
+             {QSize(0, 0), QSize(1, 1), QSize(9, 6), QSize(40, 25), QSize(80, 60), QSize(600, 500)}) {
             c->resize(size);
             c->grab();
             // Even too small for the font, every day keeps a cell on the widget.
@@ -244,7 +247,7 @@ private slots:
             for (int k = 0; k < MonthCalendar::DisplayedDays; ++k) {
                 const QRect r = c->dayRect(c->firstDisplayedDate().addDays(k));
                 QVERIFY2(roomy ? !r.isEmpty() && c->rect().contains(r) : r.isEmpty() || c->rect().contains(r),
-                    qPrintable(QStringLiteral("%1x%2 day %3").arg(size.width()).arg(size.height()).arg(k)));
+                         qPrintable(QStringLiteral("%1x%2 day %3").arg(size.width()).arg(size.height()).arg(k)));
             }
             for (int i = 0; i < 49; ++i)
                 press(*c, QPoint(size.width() * (i % 7) / 7, size.height() * (i / 7) / 7));

@@ -7,15 +7,9 @@
 
 namespace biff {
 
-QByteArray le16(quint16 v)
-{
-    return QByteArray(1, char(v & 0xFF)) + char(v >> 8);
-}
+QByteArray le16(quint16 v) { return QByteArray(1, char(v & 0xFF)) + char(v >> 8); }
 
-QByteArray le32(quint32 v)
-{
-    return le16(quint16(v & 0xFFFF)) + le16(quint16(v >> 16));
-}
+QByteArray le32(quint32 v) { return le16(quint16(v & 0xFFFF)) + le16(quint16(v >> 16)); }
 
 QByteArray f64(double v)
 {
@@ -32,30 +26,18 @@ QByteArray utf16(const QString& s)
     return b;
 }
 
-QByteArray record(quint16 type, const QByteArray& data)
-{
-    return le16(type) + le16(quint16(data.size())) + data;
-}
+QByteArray record(quint16 type, const QByteArray& data) { return le16(type) + le16(quint16(data.size())) + data; }
 
 QByteArray bof(quint16 kind, quint16 version)
 {
     return record(0x0809, le16(version) + le16(kind) + le32(0) + le32(0) + le32(0));
 }
 
-QByteArray eof()
-{
-    return record(0x000A, {});
-}
+QByteArray eof() { return record(0x000A, {}); }
 
-QByteArray cellHeader(int row, int col, int xf)
-{
-    return le16(quint16(row)) + le16(quint16(col)) + le16(quint16(xf));
-}
+QByteArray cellHeader(int row, int col, int xf) { return le16(quint16(row)) + le16(quint16(col)) + le16(quint16(xf)); }
 
-QByteArray labelSst(int row, int col, quint32 index)
-{
-    return record(0x00FD, cellHeader(row, col) + le32(index));
-}
+QByteArray labelSst(int row, int col, quint32 index) { return record(0x00FD, cellHeader(row, col) + le32(index)); }
 
 QByteArray workbookStream(const QByteArray& globals, const QList<std::pair<QString, QByteArray>>& sheets)
 {

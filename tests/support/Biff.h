@@ -23,10 +23,7 @@ QByteArray labelSst(int row, int col, quint32 index);
 QByteArray workbookStream(const QByteArray& globals, const QList<std::pair<QString, QByteArray>>& sheets);
 // A compound file holding these streams (name, bytes).
 QByteArray compoundFile(const QList<std::pair<QByteArray, QByteArray>>& streams);
-inline QByteArray workbookFile(const QByteArray& stream)
-{
-    return compoundFile({{"Workbook", stream}});
-}
+inline QByteArray workbookFile(const QByteArray& stream) { return compoundFile({{"Workbook", stream}}); }
 // A stream of a compound file as libgsf reads it; empty when absent.
 QByteArray streamOf(const QByteArray& file, const char* name = "Workbook");
 

@@ -19,15 +19,9 @@ DiaryFixture::DiaryFixture(const QDate& today)
     Fonts::installSubstitutions();
 }
 
-DiaryFixture::~DiaryFixture()
-{
-    m_form.reset();
-}
+DiaryFixture::~DiaryFixture() { m_form.reset(); }
 
-QString DiaryFixture::workbookPath() const
-{
-    return DiaryStore::workbookPath();
-}
+QString DiaryFixture::workbookPath() const { return DiaryStore::workbookPath(); }
 
 bool DiaryFixture::start(QString* message)
 {

@@ -20,10 +20,7 @@ TestFolder::~TestFolder()
     AppInfo::setTodayForTesting(QDate());
 }
 
-QString TestFolder::file(const QString& name) const
-{
-    return m_dir.filePath(name);
-}
+QString TestFolder::file(const QString& name) const { return m_dir.filePath(name); }
 
 void TestFolder::copyData(const QString& dataName, const QString& as) const
 {

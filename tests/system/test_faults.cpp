@@ -43,10 +43,7 @@ QList<workbook::FieldWrite> stateWrites(int state)
     return writes;
 }
 
-QByteArray stateSettings(int state)
-{
-    return QByteArray(1000 + 1000 * state, char('0' + state));
-}
+QByteArray stateSettings(int state) { return QByteArray(1000 + 1000 * state, char('0' + state)); }
 
 // The diary sheet's records; why tells when the file is no whole diary.
 QList<QStringList> readDiary(const QString& path, QString* why)
@@ -54,7 +51,8 @@ QList<QStringList> readDiary(const QString& path, QString* why)
     workbook::Error error;
     const auto book = workbook::Workbook::open(path, &error);
     workbook::RecordTable table;
-    *why = book && book->readTable(Sheet1, &table, &error) ? DiaryStore::problemWith(table) : u"unreadable: "_s + error.detail;
+    *why = book && book->readTable(Sheet1, &table, &error) ? DiaryStore::problemWith(table)
+                                                           : u"unreadable: "_s + error.detail;
     return table.records;
 }
 
@@ -66,7 +64,7 @@ struct ScratchDisk {
         , ok(QDir().mkpath(path) && mount({u"-t"_s, u"tmpfs"_s, u"-o"_s, u"size="_s + size, u"pravok-test"_s, path}))
     {
     }
-    ~ScratchDisk() { ok && QProcess::execute(u"umount"_s, {u"-l"_s, path}); }
+    ~ScratchDisk() { ok&& QProcess::execute(u"umount"_s, {u"-l"_s, path}); }
     static bool mount(const QStringList& args) { return QProcess::execute(u"mount"_s, args) == 0; }
     bool setReadOnly(bool on) { return mount({u"-o"_s, on ? u"remount,ro"_s : u"remount,rw"_s, path}); }
     // One file to the last byte.
@@ -74,7 +72,8 @@ struct ScratchDisk {
     {
         QFile filler(path + u"/filler"_s);
         for (qsizetype n = 4096; n > 0 && filler.open(QIODevice::Append); n /= 2, filler.close()) {
-            while (filler.write(QByteArray(n, 'x')) == n && filler.flush()) { }
+            while (filler.write(QByteArray(n, 'x')) == n && filler.flush()) {
+            }
         }
         return filler.size() > 0;
     }
@@ -146,9 +145,11 @@ void TestFaults::killedSavesLeaveOldOrNew()
         QVERIFY(child.waitForFinished(10000));
         afterASave += child.readAllStandardOutput().contains("saved");
         const qsizetype state = states.indexOf(readDiary(path, &why));
-        QVERIFY2(why.isEmpty() && state >= 0, qPrintable(u"round %1: none of the saved states. %2"_s.arg(round).arg(why)));
+        QVERIFY2(why.isEmpty() && state >= 0,
+                 qPrintable(u"round %1: none of the saved states. %2"_s.arg(round).arg(why)));
         const QByteArray settings = readAll(dir.filePath(u"inf.txt"_s));
-        QVERIFY2(settings == stateSettings(settings.size() / 1000 - 1), qPrintable(u"round %1: inf.txt is cut"_s.arg(round)));
+        QVERIFY2(settings == stateSettings(settings.size() / 1000 - 1),
+                 qPrintable(u"round %1: inf.txt is cut"_s.arg(round)));
         seen.insert(state);
     }
     // The kills landed at different moments of the save cycle.
@@ -234,7 +235,8 @@ void TestFaults::saveFaultKeepsTypedText()
             QVERIFY(writeAll(path, original));
         MessageBox::resetForTesting();
         diary.clickDate(QDate(2002, 5, 13));
-        QVERIFY2(MessageBox::shownTextsForTesting().isEmpty(), qPrintable(MessageBox::shownTextsForTesting().join(u'\n')));
+        QVERIFY2(MessageBox::shownTextsForTesting().isEmpty(),
+                 qPrintable(MessageBox::shownTextsForTesting().join(u'\n')));
         QVERIFY(!form->diary().hasPendingEdits());
     }
     QCOMPARE(diary.fileField(40, DayRecord::plan()), typed);
@@ -280,7 +282,8 @@ void TestFaults::settingsFaultAtClose()
         QVERIFY(!diary.closeWindow());
         const QStringList shown = MessageBox::shownTextsForTesting();
         QCOMPARE(shown.size(), 2);
-        QVERIFY2(shown[0].contains(u"色の設定"_s) && shown[1].contains(u"保存できませんでした"_s), qPrintable(shown.join(u'\n')));
+        QVERIFY2(shown[0].contains(u"色の設定"_s) && shown[1].contains(u"保存できませんでした"_s),
+                 qPrintable(shown.join(u'\n')));
         QCOMPARE(diary.form()->Text5->toPlainText(), typed);
         QCOMPARE(readAll(settings), scheme);
         disk.heal();
@@ -289,7 +292,8 @@ void TestFaults::settingsFaultAtClose()
     QVERIFY(diary.closeWindow());
     const QStringList shown = MessageBox::shownTextsForTesting();
     if (fault == "folder"_L1)
-        QVERIFY2(shown.size() == 1 && shown[0].contains(u"色の設定"_s) && shown[0].contains(settings), qPrintable(shown.join(u'\n')));
+        QVERIFY2(shown.size() == 1 && shown[0].contains(u"色の設定"_s) && shown[0].contains(settings),
+                 qPrintable(shown.join(u'\n')));
     else
         QVERIFY2(shown.isEmpty() && readAll(settings) == scheme, qPrintable(shown.join(u'\n')));
     QCOMPARE(diary.fileField(40, DayRecord::impressions()), typed);
@@ -316,8 +320,10 @@ void TestFaults::firstStartWhereNothingCanBeWritten()
     Diary diary;
     QString message;
     QVERIFY(!diary.open(DiaryStore::workbookPath(), &message));
-    QVERIFY2(message.contains(u"新しく作れませんでした"_s) && message.contains(u"書き込める場所に置いて"_s), qPrintable(message));
-    QCOMPARE(QDir(disk.path).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System), fault == "full disk"_L1 ? QStringList{u"filler"_s} : QStringList());
+    QVERIFY2(message.contains(u"新しく作れませんでした"_s) && message.contains(u"書き込める場所に置いて"_s),
+             qPrintable(message));
+    QCOMPARE(QDir(disk.path).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
+             fault == "full disk"_L1 ? QStringList{u"filler"_s} : QStringList());
 }
 
 int main(int argc, char** argv)

@@ -3,9 +3,9 @@
 // oracle: the engine reads a peer's file as xlrd does, every peer reads the
 // diary's file as it was written, and after the user types and the diary
 // saves, every peer sees the file as before but for the typed fields.
-#include "system/interop/Peers.h"
 #include "support/DiaryFixture.h"
 #include "support/FileBytes.h"
+#include "system/interop/Peers.h"
 
 #include "main_window/Form1.h"
 #include "platform/CaptionLabel.h"
@@ -24,13 +24,11 @@ namespace {
 
 const QStringList Peers{u"xlrd"_s, u"libreoffice"_s, u"gnumeric"_s};
 
-QString key(int record, int column)
-{
-    return u"Sheet1/%1,%2"_s.arg(record + 1).arg(column);
-}
+QString key(int record, int column) { return u"Sheet1/%1,%2"_s.arg(record + 1).arg(column); }
 
 // Fields as the diary writes them: colours as numbers.
-workbook::FieldWrite field(int record, const QString& column, const QString& text, const QStringList& header = DayRecord::allColumns())
+workbook::FieldWrite field(int record, const QString& column, const QString& text,
+                           const QStringList& header = DayRecord::allColumns())
 {
     return {record, int(header.indexOf(column)), text, DayRecord::colourColumns().contains(column)};
 }
@@ -87,17 +85,25 @@ void TestInterop::peersReadTheDiaryAsWritten()
     if (!peers::installed(peer))
         QSKIP("this peer is not installed");
     const QList<workbook::FieldWrite> fields{
-        field(0, u"予定"_s, u"遠足\n弁当 と  水筒"_s), field(0, u"予定色"_s, u"255"_s),
+        field(0, u"予定"_s, u"遠足\n弁当 と  水筒"_s),
+        field(0, u"予定色"_s, u"255"_s),
         field(0, u"感想"_s, u"長い一日だった。"_s.repeated(4096).left(workbook::MaxCellChars)),
-        field(1, u"感想"_s, QString(20000, u'a') + QString(12767, QChar(0x3044))), field(1, u"内容7"_s, QString(300, u'x')),
-        field(2, u"予定色"_s, u"-2147483648"_s), field(2, u"時間色1"_s, u"2147483647"_s), field(2, u"時間色3"_s, QString()),
-        field(3, u"予定"_s, u"<&>\"' ①②③ ㈱ 髙﨑 ｶﾀｶﾅ"_s), field(3, u"内容2"_s, u"  前後に空白  "_s),
-        field(5, u"予定"_s, u"タブ\tと絵文字😀"_s), field(5, u"感想"_s, u"行末\n"_s), field(364, u"感想"_s, u"修了式"_s)};
+        field(1, u"感想"_s, QString(20000, u'a') + QString(12767, QChar(0x3044))),
+        field(1, u"内容7"_s, QString(300, u'x')),
+        field(2, u"予定色"_s, u"-2147483648"_s),
+        field(2, u"時間色1"_s, u"2147483647"_s),
+        field(2, u"時間色3"_s, QString()),
+        field(3, u"予定"_s, u"<&>\"' ①②③ ㈱ 髙﨑 ｶﾀｶﾅ"_s),
+        field(3, u"内容2"_s, u"  前後に空白  "_s),
+        field(5, u"予定"_s, u"タブ\tと絵文字😀"_s),
+        field(5, u"感想"_s, u"行末\n"_s),
+        field(364, u"感想"_s, u"修了式"_s)};
     const QString path = m_dir.filePath(u"diary.xls"_s);
     workbook::Error error;
     if (!QFileInfo::exists(path)) {
         QVERIFY(DiaryStore::createWorkbook(path, &error));
-        QVERIFY2(workbook::Workbook::open(path, &error)->writeFields(u"Sheet1"_s, fields, &error), qPrintable(error.detail));
+        QVERIFY2(workbook::Workbook::open(path, &error)->writeFields(u"Sheet1"_s, fields, &error),
+                 qPrintable(error.detail));
     }
     QList<workbook::FieldWrite> written;
     for (const QString& column : DayRecord::allColumns()) {
@@ -106,7 +112,8 @@ void TestInterop::peersReadTheDiaryAsWritten()
         for (int r = 0; r < DayRecord::DaysInYear && DayRecord::colourColumns().contains(column); ++r)
             written.append(field(r, column, QString::number(DayRecord::DefaultColour)));
     }
-    const QJsonObject expected = withFields({{"warnings"_L1, QString()}, {"sheets"_L1, QJsonArray{u"Sheet1"_s}}}, peer, written + fields);
+    const QJsonObject expected =
+        withFields({{"warnings"_L1, QString()}, {"sheets"_L1, QJsonArray{u"Sheet1"_s}}}, peer, written + fields);
     QString problem;
     QJsonObject read = peers::dump(peer, {path}, m_dir.path(), &problem).at(0).toObject();
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
@@ -121,7 +128,8 @@ void TestInterop::peersReadTheDiaryAsWritten()
 void TestInterop::peerWorkbookReadsAsInXlrdAndKeepsAllButTheTyped_data()
 {
     QTest::addColumn<QString>("file");
-    for (const char* name : {"diary_libreoffice.xls", "diary_gnumeric.xls", "diary_gnumeric_dual.xls", "diary_xlwt.xls"})
+    for (const char* name :
+         {"diary_libreoffice.xls", "diary_gnumeric.xls", "diary_gnumeric_dual.xls", "diary_xlwt.xls"})
         QTest::newRow(name) << QStringLiteral(TEST_DATA_DIR "/") + QLatin1String(name);
     QTest::newRow("xlwt, written now: merged cells, widths, bold, formulas") << QString();
 }
@@ -191,13 +199,16 @@ void TestInterop::peerWorkbookReadsAsInXlrdAndKeepsAllButTheTyped()
     workbook::RecordTable table;
     QVERIFY(book->readTable(u"Sheet1"_s, &table, &error));
     const QList<workbook::FieldWrite> typed{
-        field(0, u"予定"_s, u"運動会\n雨で延期"_s, table.columnNames), field(0, u"感想"_s, QString(), table.columnNames),
-        field(0, u"予定色"_s, u"16711680"_s, table.columnNames), field(199, u"内容4"_s, longText, table.columnNames),
-        field(364, u"出欠"_s, u"欠"_s, table.columnNames)};
+        field(0, u"予定"_s, u"運動会\n雨で延期"_s, table.columnNames),
+        field(0, u"感想"_s, QString(), table.columnNames), field(0, u"予定色"_s, u"16711680"_s, table.columnNames),
+        field(199, u"内容4"_s, longText, table.columnNames), field(364, u"出欠"_s, u"欠"_s, table.columnNames)};
     for (const QString& peer : Peers) {
-        const QJsonArray dumps = peers::installed(peer) ? peers::dump(peer, {file, diary.workbookPath()}, m_dir.path(), &problem) : QJsonArray();
+        const QJsonArray dumps = peers::installed(peer)
+                                     ? peers::dump(peer, {file, diary.workbookPath()}, m_dir.path(), &problem)
+                                     : QJsonArray();
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
-        const QString difference = peers::difference(withFields(dumps.at(0).toObject(), peer, typed), dumps.at(1).toObject());
+        const QString difference =
+            peers::difference(withFields(dumps.at(0).toObject(), peer, typed), dumps.at(1).toObject());
         QVERIFY2(difference.isEmpty(), qPrintable(peer + u": "_s + difference));
     }
 }

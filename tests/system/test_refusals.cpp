@@ -34,7 +34,8 @@ QByteArray book(const QStringList& header, int records, const QString& sheet = u
     for (int r = 0; r < records; ++r)
         writes.append({r, 0, u"記録"_s, false});
     workbook::Error error;
-    if (!workbook::Workbook::createEmpty(path, sheet, &error) || !workbook::Workbook::open(path, &error)->writeFields(sheet, writes, &error))
+    if (!workbook::Workbook::createEmpty(path, sheet, &error)
+        || !workbook::Workbook::open(path, &error)->writeFields(sheet, writes, &error))
         qFatal("cannot make a workbook: %s", qPrintable(error.detail));
     return readAll(path);
 }
@@ -71,11 +72,13 @@ void TestRefusals::unusableWorkbookIsRefusedUntouched_data()
     file("an HTML table saved as .xls", "<html><body><table><tr><td>予定</td></tr></table></body></html>\r\n",
          u"Excel 97-2003 形式のブック（.xls）ではありません"_s);
     file("BIFF5 (Excel 5.0/95) by Gnumeric", readAll(QStringLiteral(TEST_DATA_DIR "/old_biff5.xls")), u"古い形式"_s);
-    file("password-protected", biff::compoundFile({{"EncryptionInfo", QByteArray(200, 4)}, {"EncryptedPackage", QByteArray(5000, 17)}}),
+    file("password-protected",
+         biff::compoundFile({{"EncryptionInfo", QByteArray(200, 4)}, {"EncryptedPackage", QByteArray(5000, 17)}}),
          u"パスワードで保護"_s);
     file("cut in half", diary.left(diary.size() / 2), u"ファイルが壊れています"_s);
     file("no sheet \"Sheet1\"", book(header, 365, u"日記"_s), u"シート「Sheet1」がありません"_s);
-    file("a missing column", book(header.mid(0, header.size() - 1), 365), u"日記として使えません。\nシート「Sheet1」に列「天気」がありません"_s);
+    file("a missing column", book(header.mid(0, header.size() - 1), 365),
+         u"日記として使えません。\nシート「Sheet1」に列「天気」がありません"_s);
     file("a column twice", book(header + QStringList{u"予定"_s}, 365), u"列「予定」が 2 つあり"_s);
     file("364 records", book(header, 364), u"364 日分の行しかありません"_s);
     for (const char* kind : {"folder", "pipe", "/dev/zero"})

@@ -35,7 +35,7 @@ void TestWholeProgram::startsCreatesTheDiaryAndEndsOrderlyOnSignal()
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     process.setProcessEnvironment(env);
-    process.setWorkingDirectory(QDir::rootPath());   // the working folder plays no part
+    process.setWorkingDirectory(QDir::rootPath()); // the working folder plays no part
     process.start(program, {});
     QVERIFY(process.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(folder.file(QStringLiteral("nikki.xls"))), 15000);

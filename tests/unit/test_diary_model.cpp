@@ -77,7 +77,7 @@ void TestDiaryModel::daysReadWithThePagesEditsAndWriteBack()
     Day onScreen = diary.currentDay();
     onScreen.plan = QStringLiteral("雨で中止");
     diary.setDay(diary.currentDate(), onScreen);
-    QCOMPARE(page.plan, onScreen.plan); // the page follows
+    QCOMPARE(page.plan, onScreen.plan);        // the page follows
     QVERIFY(diary.day({2003, 4, 1}) == Day()); // outside the year
 
     workbook::Error error;

@@ -22,10 +22,7 @@ namespace {
 
 const QString Sheet1 = QStringLiteral("Sheet1");
 
-QString dataFile(const QString& name)
-{
-    return QStringLiteral(TEST_DATA_DIR "/") + name;
-}
+QString dataFile(const QString& name) { return QStringLiteral(TEST_DATA_DIR "/") + name; }
 
 RecordTable table(const Workbook& book, const QString& sheet = QStringLiteral("Sheet1"))
 {
@@ -100,10 +97,18 @@ void TestWorkbook::readsWorkbooksOfRealWriters_data()
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("crlf"); // how the file holds the CR LF typed into a field
     QTest::addColumn<QString>("secondSheet");
-    QTest::newRow("xlwt") << "diary_xlwt.xls" << "\r\n" << "メモ";
-    QTest::newRow("LibreOffice") << "diary_libreoffice.xls" << "\n" << "集計";
-    QTest::newRow("Gnumeric") << "diary_gnumeric.xls" << "\n" << "集計";
-    QTest::newRow("Gnumeric, BIFF8 and BIFF5 streams") << "diary_gnumeric_dual.xls" << "\n" << "集計";
+    QTest::newRow("xlwt") << "diary_xlwt.xls"
+                          << "\r\n"
+                          << "メモ";
+    QTest::newRow("LibreOffice") << "diary_libreoffice.xls"
+                                 << "\n"
+                                 << "集計";
+    QTest::newRow("Gnumeric") << "diary_gnumeric.xls"
+                              << "\n"
+                              << "集計";
+    QTest::newRow("Gnumeric, BIFF8 and BIFF5 streams") << "diary_gnumeric_dual.xls"
+                                                       << "\n"
+                                                       << "集計";
 }
 
 void TestWorkbook::readsWorkbooksOfRealWriters()
@@ -132,7 +137,8 @@ void TestWorkbook::readsWorkbooksOfRealWriters()
     QCOMPARE(f(364, "天気"), QStringLiteral("雪"));
     QCOMPARE(f(364, "時間色7"), QStringLiteral("-2147483640"));
     if (file.contains(QLatin1String("xlwt"))) {
-        QCOMPARE(table(*book, secondSheet).records.value(1), QStringList({QStringLiteral("パン"), QStringLiteral("3.25")}));
+        QCOMPARE(table(*book, secondSheet).records.value(1),
+                 QStringList({QStringLiteral("パン"), QStringLiteral("3.25")}));
         return;
     }
     QCOMPARE(t.field(2, t.columnIndex(QStringLiteral("メモ欄"))), QStringLiteral("太字のメモ"));
@@ -164,12 +170,12 @@ void TestWorkbook::readsEveryStringAndCellEncoding()
     c1 += le16(4) + char(0x08) + le16(2) + "Rich" + runs.left(6);    // 2: its runs cross the boundary
     QByteArray c2 = runs.mid(6);
     c2 += le16(2) + char(0x05) + le32(quint32(phonetic.size())) + utf16(QStringLiteral("漢字")) + phonetic.left(6);
-    QByteArray c3 = phonetic.mid(6);                                 // 3: the phonetic block crosses it
-    QByteArray c4 = le16(3) + char(0) + "end";                       // 4: starts the record
-    c4 += le16(0) + char(0);                                         // 5: empty
-    c4 += le16(2) + char(0);                                         // 6: header only, then ...
-    QByteArray c5 = char(1) + utf16(QStringLiteral("終了"));         //    ... characters after the split
-    c5 += le16(2) + char(0x01) + utf16(QStringLiteral("最後"));      // 7
+    QByteArray c3 = phonetic.mid(6);                            // 3: the phonetic block crosses it
+    QByteArray c4 = le16(3) + char(0) + "end";                  // 4: starts the record
+    c4 += le16(0) + char(0);                                    // 5: empty
+    c4 += le16(2) + char(0);                                    // 6: header only, then ...
+    QByteArray c5 = char(1) + utf16(QStringLiteral("終了"));    //    ... characters after the split
+    c5 += le16(2) + char(0x01) + utf16(QStringLiteral("最後")); // 7
     QByteArray globals = record(0x00FC, sst);
     for (const QByteArray& c : {c1, c2, c3, c4, c5})
         globals += record(0x003C, c);
@@ -178,35 +184,38 @@ void TestWorkbook::readsEveryStringAndCellEncoding()
         cells += labelSst(i, 0, quint32(i));
     // The other cell kinds, in row 10 on.
     cells += record(0x0204, cellHeader(10, 0) + le16(2) + char(1) + utf16(QStringLiteral("名前"))); // LABEL
-    cells += record(0x0203, cellHeader(10, 1) + f64(-2147483640.0));                          // NUMBER
-    cells += record(0x027E, cellHeader(10, 2) + le32((1234u << 2) | 3));                       // RK, hundredths
-    cells += record(0x027E, cellHeader(10, 3) + le32(0x3FF80000));                             // RK, 1.5
-    cells += record(0x00BD, le16(10) + le16(4) + le16(15) + le32((7u << 2) | 2) + le16(15)     // MULRK
+    cells += record(0x0203, cellHeader(10, 1) + f64(-2147483640.0));                                // NUMBER
+    cells += record(0x027E, cellHeader(10, 2) + le32((1234u << 2) | 3));                            // RK, hundredths
+    cells += record(0x027E, cellHeader(10, 3) + le32(0x3FF80000));                                  // RK, 1.5
+    cells += record(0x00BD, le16(10) + le16(4) + le16(15) + le32((7u << 2) | 2) + le16(15)          // MULRK
                                 + le32((quint32(-3) << 2) | 2) + le16(5));
-    cells += record(0x0205, cellHeader(10, 6) + char(1) + char(0));                            // BOOLERR true
-    cells += record(0x0205, cellHeader(10, 7) + char(0x07) + char(1));                         // #DIV/0!
+    cells += record(0x0205, cellHeader(10, 6) + char(1) + char(0));    // BOOLERR true
+    cells += record(0x0205, cellHeader(10, 7) + char(0x07) + char(1)); // #DIV/0!
     auto formula = [](int col, const QByteArray& result) {
         return record(0x0006, cellHeader(11, col) + result + le16(0) + le32(0) + le16(3) + char(0x1E) + le16(1));
     };
     cells += formula(0, f64(42));
-    cells += formula(1, QByteArray(6, 0) + le16(0xFFFF)) + record(0x0207, le16(2) + char(1) + utf16(QStringLiteral("結果")));
+    cells +=
+        formula(1, QByteArray(6, 0) + le16(0xFFFF)) + record(0x0207, le16(2) + char(1) + utf16(QStringLiteral("結果")));
     cells += formula(2, QByteArray(1, 2) + QByteArray(1, 0) + QByteArray(1, 0x2A) + QByteArray(3, 0) + le16(0xFFFF));
     cells += formula(3, QByteArray(6, 0) + le16(0xFFFF)); // its STRING is missing
-    cells += record(0x0201, cellHeader(11, 4));             // BLANK
+    cells += record(0x0201, cellHeader(11, 4));           // BLANK
     const QByteArray file = workbookFile(workbookStream(globals, {{QStringLiteral("Other"), {}}, {Sheet1, cells}})
                                          + QByteArray(300, '\0')); // padded after the last EOF, as xlwt does
     QTemporaryDir dir;
     Error error;
     const auto book = openFile(dir, file, &error);
     QVERIFY2(book, qPrintable(error.detail));
-    const QStringList strings{QStringLiteral("é±ÿ"), QStringLiteral("あいうえおABCDEFG"), QStringLiteral("Rich"),
-                              QStringLiteral("漢字"), QStringLiteral("end"), QString(), QStringLiteral("終了"),
-                              QStringLiteral("最後")};
+    const QStringList strings{QStringLiteral("é±ÿ"),  QStringLiteral("あいうえおABCDEFG"),
+                              QStringLiteral("Rich"), QStringLiteral("漢字"),
+                              QStringLiteral("end"),  QString(),
+                              QStringLiteral("終了"), QStringLiteral("最後")};
     auto check = [&](const RecordTable& t) {
         QCOMPARE(t.columnNames.value(0), strings[0]);
         for (int i = 1; i < 8; ++i)
             QCOMPARE(t.field(i - 1, 0), strings[i]);
-        QCOMPARE(t.records.value(9), QStringList({"名前", "-2147483640", "12.34", "1.5", "7", "-3", "TRUE", "#DIV/0!"}));
+        QCOMPARE(t.records.value(9),
+                 QStringList({"名前", "-2147483640", "12.34", "1.5", "7", "-3", "TRUE", "#DIV/0!"}));
         QCOMPARE(t.records.value(10), QStringList({"42", "結果", "#N/A"}));
     };
     check(table(*book));
@@ -257,8 +266,10 @@ void TestWorkbook::writeChangesOnlyTheWrittenFields()
     const int plan = before.columnIndex(QStringLiteral("予定"));
     const int colour = before.columnIndex(QStringLiteral("予定色"));
     const int added = int(before.columnNames.size());
-    const QList<FieldWrite> writes{{0, plan, QStringLiteral("新しい予定\n二行目")}, {0, colour, QStringLiteral("65280"), true},
-                                   {1, plan, QString()}, {400, 3, QStringLiteral("新しい行")},
+    const QList<FieldWrite> writes{{0, plan, QStringLiteral("新しい予定\n二行目")},
+                                   {0, colour, QStringLiteral("65280"), true},
+                                   {1, plan, QString()},
+                                   {400, 3, QStringLiteral("新しい行")},
                                    {-1, added, QStringLiteral("追加列")}};
     Error error;
     auto book = Workbook::open(path, &error);
@@ -314,7 +325,7 @@ void TestWorkbook::storesNumbersAndTexts()
     writes.append({1, 0, QStringLiteral("3")});            // a subject typed as a number stays text
     writes.append({1, 1, QStringLiteral("a\r\nb\rc\nd")}); // line breaks are stored as LF
     writes.append({1, 2, QString(MaxCellChars, u'字')});
-    for (int r = 2; r < 367; ++r)                          // a table that spans CONTINUE records
+    for (int r = 2; r < 367; ++r) // a table that spans CONTINUE records
         writes.append({r, 0, QStringLiteral("%1日目の日記\n二行目").arg(r)});
     QVERIFY2(book->writeFields(Sheet1, writes, &error), qPrintable(error.detail));
     const RecordTable t = table(path);
@@ -343,7 +354,8 @@ void TestWorkbook::refusesWritesItCannotMake()
     const QByteArray bytes = readAll(path);
     Error error;
     auto book = Workbook::open(path, &error);
-    QVERIFY(!book->writeFields(Sheet1, {{3, 1, QStringLiteral("fine")}, {3, 4, QString(MaxCellChars + 1, u'x')}}, &error));
+    QVERIFY(
+        !book->writeFields(Sheet1, {{3, 1, QStringLiteral("fine")}, {3, 4, QString(MaxCellChars + 1, u'x')}}, &error));
     QCOMPARE(error.kind, ErrorKind::FieldTooLong);
     QVERIFY(table(*book).field(3, 1) != QStringLiteral("fine")); // nothing written, not even in memory
     QVERIFY(!book->writeFields(Sheet1, {{65535, 0, QStringLiteral("x")}}, &error));
@@ -363,8 +375,8 @@ void TestWorkbook::keepsSharedFormulasWhenTheirCellIsOverwritten()
         return record(0x0006, cellHeader(row, 0) + f64(7) + le16(0x0008) + le32(0) + le16(5)
                                   + QByteArray("\x01\x00\x00\x00\x00", 5));
     };
-    const QByteArray shared = record(0x04BC, le16(0) + le16(1) + QByteArray("\x00\x00\x00\x02", 4) + le16(3)
-                                                 + QByteArray("\x1E\x07\x00", 3));
+    const QByteArray shared =
+        record(0x04BC, le16(0) + le16(1) + QByteArray("\x00\x00\x00\x02", 4) + le16(3) + QByteArray("\x1E\x07\x00", 3));
     QTemporaryDir dir;
     Error error;
     auto book = openFile(dir, workbookFile(workbookStream({}, {{Sheet1, formula(0) + shared + formula(1)}})), &error);
@@ -413,29 +425,38 @@ void TestWorkbook::refusesWhatIsNoUsableWorkbook_data()
     QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
     const QByteArray sst = record(0x00FC, le32(1) + le32(1) + le16(1) + char(0) + "a");
     const QByteArray good = workbookStream(sst, {{QStringLiteral("S"), labelSst(0, 0, 0)}});
-    auto withCell = [&](const QByteArray& cell) { return workbookFile(workbookStream(sst, {{QStringLiteral("S"), cell}})); };
+    auto withCell = [&](const QByteArray& cell) {
+        return workbookFile(workbookStream(sst, {{QStringLiteral("S"), cell}}));
+    };
     // The FAT entry of a sector, and the directory's first sector, of a 512-byte-sector file.
-    auto u32 = [](const QByteArray& b, qsizetype at) { return quint32(quint8(b[at])) | quint32(quint8(b[at + 1])) << 8 | quint32(quint8(b[at + 2])) << 16 | quint32(quint8(b[at + 3])) << 24; };
+    auto u32 = [](const QByteArray& b, qsizetype at) {
+        return quint32(quint8(b[at])) | quint32(quint8(b[at + 1])) << 8 | quint32(quint8(b[at + 2])) << 16
+               | quint32(quint8(b[at + 3])) << 24;
+    };
     auto patched = [&](qsizetype at, quint32 value) { return QByteArray(real).replace(at, 4, le32(value)); };
     const quint32 dirStart = u32(real, 0x30);
-    const qsizetype fatEntryOfDir = 512 + qsizetype(u32(real, 0x4C + 4 * (dirStart / 128))) * 512 + 4 * (dirStart % 128);
+    const qsizetype fatEntryOfDir =
+        512 + qsizetype(u32(real, 0x4C + 4 * (dirStart / 128))) * 512 + 4 * (dirStart % 128);
 
     QTest::newRow("empty file") << QByteArray() << ErrorKind::NotWorkbook;
     QTest::newRow("random bytes") << noise << ErrorKind::NotWorkbook;
     QTest::newRow("zip (.xlsx)") << QByteArray("PK\x03\x04\x14\x00\x06\x00", 8) + noise << ErrorKind::NotWorkbook;
-    QTest::newRow("HTML") << QByteArray("<!DOCTYPE html><html><table><tr><td>1</td></tr></table></html>") << ErrorKind::NotWorkbook;
-    QTest::newRow("compound file of another program") << compoundFile({{"WordDocument", noise}}) << ErrorKind::NotWorkbook;
+    QTest::newRow("HTML") << QByteArray("<!DOCTYPE html><html><table><tr><td>1</td></tr></table></html>")
+                          << ErrorKind::NotWorkbook;
+    QTest::newRow("compound file of another program")
+        << compoundFile({{"WordDocument", noise}}) << ErrorKind::NotWorkbook;
     QTest::newRow("truncated workbook") << real.left(real.size() / 2) << ErrorKind::Damaged;
     QTest::newRow("BIFF5 Book stream") << readAll(dataFile(QStringLiteral("old_biff5.xls"))) << ErrorKind::OldFormat;
     QTest::newRow("BIFF5 in a Workbook stream") << workbookFile(bof(0x0005, 0x0500) + eof()) << ErrorKind::OldFormat;
-    QTest::newRow("FILEPASS") << workbookFile(bof(0x0005) + record(0x002F, le16(1) + QByteArray(52, 'k')) + good.mid(20))
+    QTest::newRow("FILEPASS") << workbookFile(bof(0x0005) + record(0x002F, le16(1) + QByteArray(52, 'k'))
+                                              + good.mid(20))
                               << ErrorKind::Encrypted;
     QTest::newRow("encrypted Office document")
         << compoundFile({{"EncryptionInfo", noise.left(200)}, {"EncryptedPackage", noise}}) << ErrorKind::Encrypted;
     QTest::newRow("globals without EOF") << workbookFile(good.left(good.indexOf(eof()))) << ErrorKind::Damaged;
     QTest::newRow("record running past the stream") << workbookFile(good.left(good.size() - 3)) << ErrorKind::Damaged;
-    QTest::newRow("sheet beyond the stream") << workbookFile(workbookStream({}, {{"S", {}}}).replace(24, 4, le32(0x7FFFFFFF)))
-                                             << ErrorKind::Damaged;
+    QTest::newRow("sheet beyond the stream")
+        << workbookFile(workbookStream({}, {{"S", {}}}).replace(24, 4, le32(0x7FFFFFFF))) << ErrorKind::Damaged;
     QTest::newRow("string longer than the table")
         << workbookFile(workbookStream(record(0x00FC, le32(1) + le32(1) + le16(65535) + char(1) + "ab"), {{"S", {}}}))
         << ErrorKind::Damaged;

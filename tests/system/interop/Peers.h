@@ -18,7 +18,9 @@ using namespace Qt::StringLiterals;
 inline bool installed(const QString& peer)
 {
     static const bool python = QProcess::execute(u"/usr/bin/python3"_s, {u"-c"_s, u"import xlrd, xlwt"_s}) == 0;
-    const QString program = peer == u"libreoffice"_s ? u"soffice"_s : peer == u"gnumeric"_s ? u"ssconvert"_s : QString();
+    const QString program = peer == u"libreoffice"_s ? u"soffice"_s
+                            : peer == u"gnumeric"_s  ? u"ssconvert"_s
+                                                     : QString();
     return python && (program.isEmpty() || !QStandardPaths::findExecutable(program).isEmpty());
 }
 
@@ -41,8 +43,9 @@ inline QJsonArray dump(const QString& peer, const QStringList& files, const QStr
 // A cell the diary wrote as the peer dumps it.
 inline QJsonArray cell(const QString& peer, const QString& text, bool number)
 {
-    const QString kind = peer == u"xlrd"_s ? (number ? u"number"_s : u"text"_s)
-                       : peer == u"libreoffice"_s ? (number ? u"float"_s : u"string"_s) : QString();
+    const QString kind = peer == u"xlrd"_s          ? (number ? u"number"_s : u"text"_s)
+                         : peer == u"libreoffice"_s ? (number ? u"float"_s : u"string"_s)
+                                                    : QString();
     return {text, kind};
 }
 
