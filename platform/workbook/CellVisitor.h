@@ -162,7 +162,7 @@ private:
         return true;
     }
 
-    bool cellRecord(qint64 pos, const RecordView& r)
+    Q_ALWAYS_INLINE bool cellRecord(qint64 pos, const RecordView& r)
     {
         if (r.size < 6)
             return tooShort(pos);

@@ -162,7 +162,7 @@ void StreamRewriter::writeRow(const RowOut& row)
     set16(m_out, data + 4, hasCells ? m_merged[row.end - 1].col + 1 : 0);
 }
 
-void StreamRewriter::putCellHeader(quint16 type, int size, const Cell& c)
+Q_ALWAYS_INLINE void StreamRewriter::putCellHeader(quint16 type, int size, const Cell& c)
 {
     putRecordHeader(m_out, type, size);
     put16(m_out, c.row);
@@ -197,7 +197,7 @@ size_t StreamRewriter::writeRun(size_t begin, size_t end)
     return e;
 }
 
-void StreamRewriter::writeCell(const Cell& c)
+Q_ALWAYS_INLINE void StreamRewriter::writeCell(const Cell& c)
 {
     switch (c.kind) {
     case CellKind::Number:

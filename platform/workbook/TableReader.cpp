@@ -99,11 +99,15 @@ struct Fill {
     }
     // A number typed into a text cell elsewhere ("255"): listed, so that a
     // numeric column can store it back as a number.
-    void noteTextNumber(const Cell& c, const QString& t)
+    Q_ALWAYS_INLINE void noteTextNumber(const Cell& c, const QString& t)
     {
+        // Most texts start with a letter or a kana: an ASCII test rules them out
+        // before any parsing (parseNumber accepts ASCII digits only).
+        const char16_t first = t.isEmpty() ? u'\0' : t.front().unicode();
+        if (c.row == 0 || !((first >= u'0' && first <= u'9') || first == u'-' || first == u'+' || first == u' '))
+            return;
         double value;
-        if (c.row > 0 && !t.isEmpty() && (t[0].isDigit() || t[0] == u'-' || t[0] == u'+' || t[0] == u' ')
-            && parseNumber(t, &value))
+        if (parseNumber(t, &value))
             table.numbersAsText.append({c.row - 1, c.col});
     }
     Q_ALWAYS_INLINE void cell(const Cell& c)

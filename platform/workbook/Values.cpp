@@ -71,7 +71,7 @@ std::optional<quint32> toRk(double v)
 
 bool parseNumber(const QString& text, double* out)
 {
-    const QString t = text.trimmed();
+    const QStringView t = QStringView(text).trimmed();
     const qsizetype n = t.size();
     qsizetype i = 0;
     auto digits = [&] {
