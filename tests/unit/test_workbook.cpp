@@ -363,8 +363,12 @@ void TestWorkbook::refusesWritesItCannotMake()
     QVERIFY(!book->writeFields(Sheet1, {{0, 256, QStringLiteral("x")}}, &error));
     QVERIFY(!book->writeFields(QStringLiteral("No such sheet"), {{0, 0, QStringLiteral("x")}}, &error));
     QCOMPARE(error.kind, ErrorKind::NoSheet);
+    QVERIFY(book->writeFields(Sheet1, {}, &error)); // nothing to write is no failure
+    // Sheet names as Excel allows them: up to 31 characters, none of []:*?/\ .
     QVERIFY(!Workbook::createEmpty(dir.filePath(QStringLiteral("x.xls")), QStringLiteral("a/b"), &error));
     QCOMPARE(error.kind, ErrorKind::WriteFailed);
+    QVERIFY(!Workbook::createEmpty(dir.filePath(QStringLiteral("x.xls")), QString(32, u'x'), &error));
+    QVERIFY(Workbook::createEmpty(dir.filePath(QStringLiteral("x.xls")), QString(31, u'x'), &error));
     QCOMPARE(readAll(path), bytes);
 }
 
@@ -447,6 +451,8 @@ void TestWorkbook::refusesWhatIsNoUsableWorkbook_data()
         << compoundFile({{"WordDocument", noise}}) << ErrorKind::NotWorkbook;
     QTest::newRow("truncated workbook") << real.left(real.size() / 2) << ErrorKind::Damaged;
     QTest::newRow("BIFF5 Book stream") << readAll(dataFile(QStringLiteral("old_biff5.xls"))) << ErrorKind::OldFormat;
+    QTest::newRow("Excel 2.1 worksheet, no compound file")
+        << record(0x0009, le16(2) + le16(0x10)) + eof() << ErrorKind::OldFormat;
     QTest::newRow("BIFF5 in a Workbook stream") << workbookFile(bof(0x0005, 0x0500) + eof()) << ErrorKind::OldFormat;
     QTest::newRow("FILEPASS") << workbookFile(bof(0x0005) + record(0x002F, le16(1) + QByteArray(52, 'k'))
                                               + good.mid(20))
