@@ -140,6 +140,9 @@ private slots:
     void rangeEnds()
     {
         auto c = makeCalendar();
+        // At its designed size the weeks share the height below the title and weekdays.
+        QCOMPARE(c->dayRect(QDate(2002, 5, 1)), QRect(68, 37, 22, 18));
+        QCOMPARE(c->dayRect(QDate(2002, 6, 8)), QRect(134, 129, 23, 19));
         QVERIFY(c->setValue(kMin));
         QVERIFY(c->setValue(kMax));
         QCOMPARE(c->displayedYear(), 2003);

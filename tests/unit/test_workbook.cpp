@@ -461,6 +461,9 @@ void TestWorkbook::refusesWhatIsNoUsableWorkbook_data()
         << compoundFile({{"EncryptionInfo", noise.left(200)}, {"EncryptedPackage", noise}}) << ErrorKind::Encrypted;
     QTest::newRow("globals without EOF") << workbookFile(good.left(good.indexOf(eof()))) << ErrorKind::Damaged;
     QTest::newRow("record running past the stream") << workbookFile(good.left(good.size() - 3)) << ErrorKind::Damaged;
+    QTest::newRow("sheet name longer than its record")
+        << workbookFile(bof(0x0005) + record(0x0085, le32(0) + QByteArray(2, '\0') + char(10) + char(0) + "S") + eof())
+        << ErrorKind::Damaged;
     QTest::newRow("sheet beyond the stream")
         << workbookFile(workbookStream({}, {{"S", {}}}).replace(24, 4, le32(0x7FFFFFFF))) << ErrorKind::Damaged;
     QTest::newRow("string longer than the table")
