@@ -13,6 +13,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 using namespace workbook;
 using namespace biff;
@@ -87,6 +88,7 @@ private slots:
     void storesNumbersAndTexts();
     void refusesWritesItCannotMake();
     void keepsSharedFormulasWhenTheirCellIsOverwritten();
+    void movesTheIndexOfSheetsAfterTheWrittenOne();
     void keepsEditsOfOtherPrograms();
     void refusesWhatIsNoUsableWorkbook_data();
     void refusesWhatIsNoUsableWorkbook();
@@ -393,6 +395,37 @@ void TestWorkbook::keepsSharedFormulasWhenTheirCellIsOverwritten()
     QVERIFY(a2 > 0);
     QCOMPARE(stream.mid(a2 + formula(1).size(), shared.size()), shared);
     QCOMPARE(stream.count(shared), 1);
+}
+
+// The stream positions of a later sheet's BOUNDSHEET start and of its INDEX's
+// DEFCOLWIDTH and DBCELL pointers.
+static QList<quint32> laterSheetPositions(const QByteArray& stream)
+{
+    auto u32 = [&](qsizetype at) { return quint32(qFromLittleEndian<quint32>(stream.constData() + at)); };
+    QList<qsizetype> bounds;
+    for (qsizetype p = 0; p + 4 <= stream.size(); p += 4 + qFromLittleEndian<quint16>(stream.constData() + p + 2)) {
+        if (qFromLittleEndian<quint16>(stream.constData() + p) == 0x0085)
+            bounds << p;
+    }
+    const quint32 start = u32(bounds.value(1) + 4);
+    const qsizetype index = start + 20 + 4; // INDEX data, after the sheet's BOF
+    return {start, u32(index + 12), u32(index + 16)};
+}
+
+void TestWorkbook::movesTheIndexOfSheetsAfterTheWrittenOne()
+{
+    const QByteArray index = record(0x020B, le32(0) + le32(0) + le32(1) + le32(0) + le32(0));
+    QByteArray stream = workbookStream({}, {{Sheet1, {}}, {QStringLiteral("S2"), index}});
+    const quint32 start = laterSheetPositions(stream)[0];
+    stream.replace(start + 24 + 12, 8, le32(start) + le32(start + 20)); // its BOF and its INDEX
+    QTemporaryDir dir;
+    Error error;
+    auto book = openFile(dir, workbookFile(stream), &error);
+    QVERIFY2(book, qPrintable(error.detail));
+    QVERIFY(book->writeFields(Sheet1, {{0, 0, QString(300, u'字')}}, &error));
+    const QList<quint32> after = laterSheetPositions(streamOf(readAll(book->path())));
+    QVERIFY(after[0] > start);
+    QCOMPARE(after.mid(1), (QList<quint32>{after[0], after[0] + 20}));
 }
 
 void TestWorkbook::keepsEditsOfOtherPrograms()
