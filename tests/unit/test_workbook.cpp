@@ -319,8 +319,8 @@ void TestWorkbook::storesNumbersAndTexts()
     QVERIFY2(Workbook::createEmpty(path, Sheet1, &error), qPrintable(error.detail));
     auto book = Workbook::open(path, &error);
     QCOMPARE(book->sheetNames(), QStringList{Sheet1});
-    const QStringList numeric{"255", "-2147483640", "0.1", "12.50", " 7 ", "abc", "", "-0", "0x10", "1,000"};
-    const QStringList readBack{"255", "-2147483640", "0.1", "12.5", "7", "abc", "", "0", "0x10", "1,000"};
+    const QStringList numeric{"255", "-2147483640", "0.1", "12.50", " 7 ", "abc", "", "-0", "0x10", "1,000", "1e999"};
+    const QStringList readBack{"255", "-2147483640", "0.1", "12.5", "7", "abc", "", "0", "0x10", "1,000", "1e999"};
     QList<FieldWrite> writes;
     for (int i = 0; i < numeric.size(); ++i)
         writes.append({0, i, numeric[i], true});
@@ -343,6 +343,7 @@ void TestWorkbook::storesNumbersAndTexts()
         QCOMPARE((*x)[Sheet1].toObject()[QStringLiteral("367,0")].toArray()[1].toString(), t.field(366, 0));
     }
     // Saving a field again and again does not grow the file.
+    QVERIFY(book->writeFields(Sheet1, {{10, 3, QStringLiteral("書き直し")}}, &error));
     const qint64 size = QFileInfo(path).size();
     for (int i = 0; i < 20; ++i)
         QVERIFY(book->writeFields(Sheet1, {{10, 3, QStringLiteral("書き直し %1").arg(i)}}, &error));
@@ -366,6 +367,8 @@ void TestWorkbook::refusesWritesItCannotMake()
     QVERIFY(!book->writeFields(QStringLiteral("No such sheet"), {{0, 0, QStringLiteral("x")}}, &error));
     QCOMPARE(error.kind, ErrorKind::NoSheet);
     QVERIFY(book->writeFields(Sheet1, {}, &error)); // nothing to write is no failure
+    QByteArray same;
+    QVERIFY(book->rewrite(Sheet1, {}, &same, &error) && same == bytes);
     // Sheet names as Excel allows them: up to 31 characters, none of []:*?/\ .
     QVERIFY(!Workbook::createEmpty(dir.filePath(QStringLiteral("x.xls")), QStringLiteral("a/b"), &error));
     QCOMPARE(error.kind, ErrorKind::WriteFailed);
@@ -376,19 +379,24 @@ void TestWorkbook::refusesWritesItCannotMake()
 
 void TestWorkbook::keepsSharedFormulasWhenTheirCellIsOverwritten()
 {
-    // A1 and A2 share a formula defined after A1's FORMULA record.
+    // A1 and A2 share a formula defined after A1's FORMULA record; A3 has a
+    // formula of its own whose text result follows in a STRING record.
     auto formula = [](quint16 row) {
         return record(0x0006, cellHeader(row, 0) + f64(7) + le16(0x0008) + le32(0) + le16(5)
                                   + QByteArray("\x01\x00\x00\x00\x00", 5));
     };
     const QByteArray shared =
         record(0x04BC, le16(0) + le16(1) + QByteArray("\x00\x00\x00\x02", 4) + le16(3) + QByteArray("\x1E\x07\x00", 3));
+    const QByteArray textFormula = record(0x0006, cellHeader(2, 0) + QByteArray(6, 0) + le16(0xFFFF) + le16(0) + le32(0)
+                                                      + le16(3) + QByteArray("\x1E\x03\x00", 3))
+                                   + record(0x0207, le16(2) + char(1) + utf16(QStringLiteral("結果")));
     QTemporaryDir dir;
     Error error;
-    auto book = openFile(dir, workbookFile(workbookStream({}, {{Sheet1, formula(0) + shared + formula(1)}})), &error);
+    auto book = openFile(
+        dir, workbookFile(workbookStream({}, {{Sheet1, formula(0) + shared + formula(1) + textFormula}})), &error);
     QVERIFY2(book, qPrintable(error.detail));
     QVERIFY2(book->writeFields(Sheet1, {{-1, 0, QStringLiteral("見出し")}}, &error), qPrintable(error.detail));
-    QCOMPARE(table(book->path()).records, (QList<QStringList>{{"7"}}));
+    QCOMPARE(table(book->path()).records, (QList<QStringList>{{"7"}, {"結果"}}));
     // The definition now follows A2, the formula still using it.
     const QByteArray stream = streamOf(readAll(book->path()));
     const qsizetype a2 = stream.indexOf(formula(1));
