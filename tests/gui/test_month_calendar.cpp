@@ -151,6 +151,8 @@ private slots:
         QVERIFY(!c->setValue(QDate()));
         QCOMPARE(c->value(), kMax);
         QVERIFY(!c->setRange(kMax, kMin));
+        QVERIFY(c->setStartOfWeek(2) && !c->setStartOfWeek(8) && !c->setStartOfWeek(0));
+        QVERIFY(c->setStartOfWeek(1));
         QVERIFY(c->setRange(QDate(2002, 6, 1), QDate(2002, 6, 30)));
         QCOMPARE(c->value(), QDate(2002, 6, 30));
         QCOMPARE(c->displayedMonth(), 6);
