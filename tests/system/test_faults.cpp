@@ -64,7 +64,11 @@ struct ScratchDisk {
         , ok(QDir().mkpath(path) && mount({u"-t"_s, u"tmpfs"_s, u"-o"_s, u"size="_s + size, u"pravok-test"_s, path}))
     {
     }
-    ~ScratchDisk() { ok&& QProcess::execute(u"umount"_s, {u"-l"_s, path}); }
+    ~ScratchDisk()
+    {
+        if (ok)
+            QProcess::execute(u"umount"_s, {u"-l"_s, path});
+    }
     static bool mount(const QStringList& args) { return QProcess::execute(u"mount"_s, args) == 0; }
     bool setReadOnly(bool on) { return mount({u"-o"_s, on ? u"remount,ro"_s : u"remount,rw"_s, path}); }
     // One file to the last byte.
@@ -77,7 +81,11 @@ struct ScratchDisk {
         }
         return filler.size() > 0;
     }
-    void heal() { setReadOnly(false) && QFile::remove(path + u"/filler"_s); }
+    void heal()
+    {
+        if (setReadOnly(false))
+            QFile::remove(path + u"/filler"_s);
+    }
     QTemporaryDir dir;
     QString path;
     bool ok;
