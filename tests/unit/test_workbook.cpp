@@ -89,6 +89,7 @@ private slots:
     void refusesWritesItCannotMake();
     void keepsSharedFormulasWhenTheirCellIsOverwritten();
     void movesTheIndexOfSheetsAfterTheWrittenOne();
+    void placesNewCellsAfterDimensionsInTheirRow();
     void keepsEditsOfOtherPrograms();
     void refusesWhatIsNoUsableWorkbook_data();
     void refusesWhatIsNoUsableWorkbook();
@@ -375,6 +376,7 @@ void TestWorkbook::refusesWritesItCannotMake()
     QVERIFY(!Workbook::createEmpty(dir.filePath(QStringLiteral("x.xls")), QStringLiteral("a/b"), &error));
     QCOMPARE(error.kind, ErrorKind::WriteFailed);
     QVERIFY(!Workbook::createEmpty(dir.filePath(QStringLiteral("x.xls")), QString(32, u'x'), &error));
+    QVERIFY(!Workbook::createEmpty(dir.filePath(QStringLiteral("x.xls")), QStringLiteral("'引用"), &error));
     QVERIFY(Workbook::createEmpty(dir.filePath(QStringLiteral("x.xls")), QString(31, u'x'), &error));
     QCOMPARE(readAll(path), bytes);
 }
@@ -436,6 +438,32 @@ void TestWorkbook::movesTheIndexOfSheetsAfterTheWrittenOne()
     const QList<quint32> after = laterSheetPositions(streamOf(readAll(book->path())));
     QVERIFY(after[0] > start);
     QCOMPARE(after.mid(1), (QList<quint32>{after[0], after[0] + 20}));
+}
+
+void TestWorkbook::placesNewCellsAfterDimensionsInTheirRow()
+{
+    const QByteArray dimensions = record(0x0200, le32(0) + le32(0) + le16(0) + le16(0) + le16(0));
+    QTemporaryDir dir;
+    Error error;
+    auto book = openFile(
+        dir, workbookFile(workbookStream({}, {{Sheet1, dimensions + record(0x023E, QByteArray(18, '\0'))}})), &error);
+    QVERIFY2(book, qPrintable(error.detail));
+    QVERIFY(book->writeFields(Sheet1, {{3, 2, QStringLiteral("x")}, {3, 6, QStringLiteral("y")}}, &error));
+    // The sheet's records in order, from its BOF on.
+    const QByteArray stream = streamOf(readAll(book->path()));
+    QList<quint16> types;
+    QMap<quint16, QByteArray> data;
+    for (qsizetype p = 0; p + 4 <= stream.size(); p += 4 + qFromLittleEndian<quint16>(stream.constData() + p + 2)) {
+        const quint16 type = qFromLittleEndian<quint16>(stream.constData() + p);
+        if (type == 0x0809)
+            types.clear();
+        types << type;
+        data.insert(type, stream.mid(p + 4, qFromLittleEndian<quint16>(stream.constData() + p + 2)));
+    }
+    QVERIFY(types.indexOf(0x0200) < types.indexOf(0x0208) && types.indexOf(0x0208) < types.indexOf(0x00FD));
+    QVERIFY(types.lastIndexOf(0x00FD) < types.indexOf(0x023E));
+    QCOMPARE(data[0x0208].left(6), le16(4) + le16(2) + le16(7)); // its row, first and last column + 1
+    QCOMPARE(data[0x0200].left(12), le32(4) + le32(5) + le16(2) + le16(7));
 }
 
 void TestWorkbook::keepsEditsOfOtherPrograms()
@@ -513,6 +541,9 @@ void TestWorkbook::refusesWhatIsNoUsableWorkbook_data()
         << workbookFile(workbookStream(record(0x00FC, le32(1) + le32(1) + le16(65535) + char(1) + "ab"), {{"S", {}}}))
         << ErrorKind::Damaged;
     QTest::newRow("directory chain loop") << patched(fatEntryOfDir, dirStart) << ErrorKind::Damaged;
+    QTest::newRow("directory chain beyond the file") << patched(fatEntryOfDir, 0x00FFFFF0) << ErrorKind::Damaged;
+    QTest::newRow("DIFAT chain beyond the file")
+        << QByteArray(real).replace(0x44, 4, le32(0x00FFFFF0)).replace(0x48, 4, le32(1)) << ErrorKind::Damaged;
     QTest::newRow("huge FAT sector count") << patched(0x2C, 0x7FFFFFFF) << ErrorKind::Damaged;
     QTest::newRow("huge DIFAT sector count") << patched(0x48, 0x40000000) << ErrorKind::Damaged;
     // Cells that cannot be: the sheet is refused for reading and for writing.
