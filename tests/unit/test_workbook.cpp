@@ -440,6 +440,19 @@ void TestWorkbook::movesTheIndexOfSheetsAfterTheWrittenOne()
     QCOMPARE(after.mid(1), (QList<quint32>{after[0], after[0] + 20}));
 }
 
+// The records of a stream's last substream (here the sheet), from its BOF on.
+static QList<std::pair<quint16, QByteArray>> lastSubstream(const QByteArray& stream)
+{
+    QList<std::pair<quint16, QByteArray>> records;
+    for (qsizetype p = 0; p + 4 <= stream.size(); p += 4 + qFromLittleEndian<quint16>(stream.constData() + p + 2)) {
+        const quint16 type = qFromLittleEndian<quint16>(stream.constData() + p);
+        if (type == 0x0809)
+            records.clear();
+        records.append({type, stream.mid(p + 4, qFromLittleEndian<quint16>(stream.constData() + p + 2))});
+    }
+    return records;
+}
+
 void TestWorkbook::placesNewCellsAfterDimensionsInTheirRow()
 {
     const QByteArray dimensions = record(0x0200, le32(0) + le32(0) + le16(0) + le16(0) + le16(0));
@@ -449,21 +462,23 @@ void TestWorkbook::placesNewCellsAfterDimensionsInTheirRow()
         dir, workbookFile(workbookStream({}, {{Sheet1, dimensions + record(0x023E, QByteArray(18, '\0'))}})), &error);
     QVERIFY2(book, qPrintable(error.detail));
     QVERIFY(book->writeFields(Sheet1, {{3, 2, QStringLiteral("x")}, {3, 6, QStringLiteral("y")}}, &error));
-    // The sheet's records in order, from its BOF on.
-    const QByteArray stream = streamOf(readAll(book->path()));
     QList<quint16> types;
     QMap<quint16, QByteArray> data;
-    for (qsizetype p = 0; p + 4 <= stream.size(); p += 4 + qFromLittleEndian<quint16>(stream.constData() + p + 2)) {
-        const quint16 type = qFromLittleEndian<quint16>(stream.constData() + p);
-        if (type == 0x0809)
-            types.clear();
+    for (const auto& [type, bytes] : lastSubstream(streamOf(readAll(book->path())))) {
         types << type;
-        data.insert(type, stream.mid(p + 4, qFromLittleEndian<quint16>(stream.constData() + p + 2)));
+        data.insert(type, bytes);
     }
     QVERIFY(types.indexOf(0x0200) < types.indexOf(0x0208) && types.indexOf(0x0208) < types.indexOf(0x00FD));
     QVERIFY(types.lastIndexOf(0x00FD) < types.indexOf(0x023E));
     QCOMPARE(data[0x0208].left(6), le16(4) + le16(2) + le16(7)); // its row, first and last column + 1
     QCOMPARE(data[0x0200].left(12), le32(4) + le32(5) + le16(2) + le16(7));
+    // Rows go in blocks of 32, each closed by a DBCELL.
+    QList<FieldWrite> rows;
+    for (int r = 10; r < 50; ++r)
+        rows.append({r, 0, QStringLiteral("z")});
+    QVERIFY(book->writeFields(Sheet1, rows, &error));
+    const auto records = lastSubstream(streamOf(readAll(book->path())));
+    QCOMPARE(std::count_if(records.cbegin(), records.cend(), [](const auto& r) { return r.first == 0x00D7; }), 2);
 }
 
 void TestWorkbook::keepsEditsOfOtherPrograms()
