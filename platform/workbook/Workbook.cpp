@@ -51,19 +51,23 @@ std::shared_ptr<Model> loadModel(const QByteArray& file, Error* error)
     model->file = file;
     if (!readCompoundFile(model->file, &model->root, error, QStringLiteral("Workbook")))
         return nullptr;
+    // Excel 5.0/95 names its stream "Book", yet some writers put BIFF8 in a
+    // stream of that name: the stream's first BOF decides, not its name.
     const CompoundEntry* stream = model->root.findStream("Workbook");
+    const bool namedBook = !stream && (stream = model->root.findStream("Book")) != nullptr;
     if (!stream) {
-        if (model->root.findStream("Book"))
-            *error = {ErrorKind::OldFormat, QStringLiteral("an Excel 5.0/95 workbook (BIFF5)")};
-        else if (model->root.findEntry("EncryptedPackage") || model->root.findEntry("EncryptionInfo"))
+        if (model->root.findEntry("EncryptedPackage") || model->root.findEntry("EncryptionInfo"))
             *error = {ErrorKind::Encrypted, QStringLiteral("a password-protected Office document")};
         else
             *error = {ErrorKind::NotWorkbook, QStringLiteral("a compound file without a workbook stream")};
         return nullptr;
     }
     model->streamName = stream->name;
-    if (!BiffBook::parse(stream->data, &model->book, error))
+    if (!BiffBook::parse(stream->data, &model->book, error)) {
+        if (namedBook && error->kind == ErrorKind::OldFormat)
+            error->detail = QStringLiteral("an Excel 5.0/95 workbook (BIFF5)");
         return nullptr;
+    }
     return model;
 }
 

@@ -83,6 +83,7 @@ private slots:
     void readsWorkbooksOfRealWriters();
     void readsEveryStringAndCellEncoding();
     void lastOfTwoRecordsForOneCellWins();
+    void readsBiff8WhateverItsStreamIsCalled();
     void writeChangesOnlyTheWrittenFields_data();
     void writeChangesOnlyTheWrittenFields();
     void storesNumbersAndTexts();
@@ -250,6 +251,20 @@ void TestWorkbook::lastOfTwoRecordsForOneCellWins()
     if (const auto x = xlrdCells(book->path())) {
         QCOMPARE((*x)[Sheet1].toObject()[QStringLiteral("1,1")].toArray()[1].toDouble(), 4.0);
         QCOMPARE((*x)[Sheet1].toObject()[QStringLiteral("1,0")].toArray()[1].toString(), QStringLiteral("b"));
+    }
+}
+
+void TestWorkbook::readsBiff8WhateverItsStreamIsCalled()
+{
+    const QByteArray sst = record(0x00FC, le32(1) + le32(1) + le16(1) + char(0) + "a");
+    for (const char* name : {"Book", "BOOK", "WORKBOOK"}) {
+        QTemporaryDir dir;
+        Error error;
+        auto book = openFile(dir, compoundFile({{name, workbookStream(sst, {{Sheet1, labelSst(1, 0, 0)}})}}), &error);
+        QVERIFY2(book, qPrintable(QString::fromLatin1(name) + u' ' + error.detail));
+        QVERIFY(book->writeFields(Sheet1, {{1, 0, QStringLiteral("b")}}, &error));
+        QCOMPARE(table(book->path()).records, (QList<QStringList>{{"a"}, {"b"}}));
+        QVERIFY(!streamOf(readAll(book->path()), name).isEmpty()); // written back under its own name
     }
 }
 
