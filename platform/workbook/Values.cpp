@@ -22,8 +22,14 @@ namespace workbook::detail {
 
 QString numberText(double value)
 {
-    if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 1e15)
+    // Whole values as plain integers, as far as a double holds every one (2^53).
+    const double magnitude = std::fabs(value);
+    if (std::isfinite(value) && value == std::trunc(value) && magnitude <= 9007199254740992.0)
         return QString::number(qint64(value));
+    // Others in the shortest form that reads back the same; no exponent
+    // where the number is short enough to be read without one.
+    if (std::isfinite(value) && magnitude >= 1e-5 && magnitude < 1e15)
+        return QString::number(value, 'f', QLocale::FloatingPointShortest);
     return QString::number(value, 'g', QLocale::FloatingPointShortest);
 }
 

@@ -35,12 +35,12 @@ struct Error {
 inline constexpr int MaxCellChars = 32767;
 
 // A worksheet read as a table: row 0 of the sheet is the header, records follow.
-// Cells read as text: numbers holding whole values as plain integers ("255",
-// "-2147483640"), other numbers in the shortest form that reads back to the same
-// value ("0.1"), booleans as "TRUE"/"FALSE", error values as "#DIV/0!", "#N/A", ...
-// (unknown error codes as empty text), formulas as their last calculated result.
-// Records run to the last row holding some text; each record's list ends at its
-// last non-empty cell, so trailing empty fields are simply absent.
+// Cells read as text: numbers holding whole values up to 2^53 as plain integers
+// ("255", "-2147483640"), other numbers in the shortest form that reads back to
+// the same value, without an exponent where short ("0.1", "0.0001", "1e+20"), booleans as "TRUE"/"FALSE", error values
+// as "#DIV/0!", "#N/A", ... (unknown error codes as empty text), formulas as their last calculated result. Records run
+// to the last row holding some text; each record's list ends at its last non-empty cell, so trailing empty fields are
+// simply absent.
 class RecordTable {
 public:
     QStringList columnNames;    // texts of the header row, by sheet column (empty where no cell)

@@ -337,8 +337,12 @@ void TestWorkbook::storesNumbersAndTexts()
     QVERIFY2(Workbook::createEmpty(path, Sheet1, &error), qPrintable(error.detail));
     auto book = Workbook::open(path, &error);
     QCOMPARE(book->sheetNames(), QStringList{Sheet1});
-    const QStringList numeric{"255", "-2147483640", "0.1", "12.50", " 7 ", "abc", "", "-0", "0x10", "1,000", "1e999"};
-    const QStringList readBack{"255", "-2147483640", "0.1", "12.5", "7", "abc", "", "0", "0x10", "1,000", "1e999"};
+    const QStringList numeric{
+        "255",  "-2147483640",      "0.1",  "12.50", " 7 ", "abc", "", "-0", "0x10", "1,000", "1e999",
+        "1e-4", "8355426800000000", "1e20", "1.5e-7"};
+    const QStringList readBack{
+        "255",    "-2147483640",      "0.1",   "12.5",   "7", "abc", "", "0", "0x10", "1,000", "1e999",
+        "0.0001", "8355426800000000", "1e+20", "1.5e-07"};
     QList<FieldWrite> writes;
     for (int i = 0; i < numeric.size(); ++i)
         writes.append({0, i, numeric[i], true});

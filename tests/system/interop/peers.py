@@ -14,13 +14,19 @@ to its kind; xlrd adds "sheet/bold", "sheet/formats", "sheet/widths" and
 "sheet/merged".
 """
 
-import csv, glob, io, json, math, os, shutil, subprocess, sys
+import csv, decimal, glob, io, json, math, os, shutil, subprocess, sys
 import xml.etree.ElementTree as ET
 
 
 def number_text(v):
+    """As the engine shows a number: whole values up to 2**53 as integers,
+    others in their shortest round-trip form, without an exponent when short."""
     v = float(v)
-    return str(int(v)) if math.isfinite(v) and v == int(v) and abs(v) < 1e15 else repr(v)
+    if math.isfinite(v) and v == int(v) and abs(v) <= 2 ** 53:
+        return str(int(v))
+    if math.isfinite(v) and 1e-5 <= abs(v) < 1e15:
+        return format(decimal.Decimal(repr(v)), "f")
+    return repr(v)
 
 
 def write_xlwt(out):
