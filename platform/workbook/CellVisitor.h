@@ -71,7 +71,8 @@ inline bool decodeCellValue(const RecordView& r, qint64 pos, Cell* c, int* count
         c->ref = quint32(pos);
         return true;
     case rt::Formula:
-        if (r.size < 20)
+    case rt::OldFormula:
+        if (r.size < (r.type == rt::Formula ? 20 : 18))
             return false;
         c->kind = CellKind::Formula;
         c->ref = quint32(pos);

@@ -28,6 +28,8 @@ inline constexpr quint16 Blank = 0x0201;
 inline constexpr quint16 Number = 0x0203;
 inline constexpr quint16 Label = 0x0204;
 inline constexpr quint16 BoolErr = 0x0205;
+// FORMULA as Excel 3.0 and 4.0 wrote it (no chn field); other writers still put it in BIFF8 sheets.
+inline constexpr quint16 OldFormula = 0x0206;
 inline constexpr quint16 String = 0x0207;
 inline constexpr quint16 Row = 0x0208;
 inline constexpr quint16 Index = 0x020B;

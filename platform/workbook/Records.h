@@ -48,7 +48,8 @@ inline bool isCellRecord(quint16 type)
     case rt::Blank:
     case rt::MulBlank:
     case rt::BoolErr:
-    case rt::Formula: return true;
+    case rt::Formula:
+    case rt::OldFormula: return true;
     default: return false;
     }
 }

@@ -204,6 +204,7 @@ void TestWorkbook::readsEveryStringAndCellEncoding()
     cells += formula(2, QByteArray(1, 2) + QByteArray(1, 0) + QByteArray(1, 0x2A) + QByteArray(3, 0) + le16(0xFFFF));
     cells += formula(3, QByteArray(6, 0) + le16(0xFFFF)); // its STRING is missing
     cells += record(0x0201, cellHeader(11, 4));           // BLANK
+    cells += record(0x0206, cellHeader(11, 5) + f64(9) + le16(0) + le16(3) + char(0x1E) + le16(9)); // Excel 4 FORMULA
     const QByteArray file = workbookFile(workbookStream(globals, {{QStringLiteral("Other"), {}}, {Sheet1, cells}})
                                          + QByteArray(300, '\0')); // padded after the last EOF, as xlwt does
     QTemporaryDir dir;
@@ -220,7 +221,7 @@ void TestWorkbook::readsEveryStringAndCellEncoding()
             QCOMPARE(t.field(i - 1, 0), strings[i]);
         QCOMPARE(t.records.value(9),
                  QStringList({"名前", "-2147483640", "12.34", "1.5", "7", "-3", "TRUE", "#DIV/0!"}));
-        QCOMPARE(t.records.value(10), QStringList({"42", "結果", "#N/A"}));
+        QCOMPARE(t.records.value(10), QStringList({"42", "結果", "#N/A", "", "", "9"}));
     };
     check(table(*book));
     QCOMPARE(table(*book).recordCount(), 11);
