@@ -67,32 +67,17 @@ void FrmAbout::createControls()
         const char* buttonName;
         int buttonRect[2];
     };
+    // One row of the design's layout table per line.
+    // clang-format off
     static const Row rows[6] = {
         {"文字色設定", "Label1(0)", {600, 1200, 1095, 255}, "Text1", {1800, 1200, 615, 270}, "Command1", {2640, 1080}},
-        {"バックの色設定",
-         "Label1(1)",
-         {360, 1800, 1215, 255},
-         "Text2",
-         {1800, 1800, 615, 270},
-         "Command2",
-         {2640, 1680}},
+        {"バックの色設定", "Label1(1)", {360, 1800, 1215, 255}, "Text2", {1800, 1800, 615, 270}, "Command2", {2640, 1680}},
         {"日付文字", "Label2(0)", {360, 2880, 735, 255}, "Text3", {1440, 2880, 495, 270}, "Command4", {2040, 2760}},
         {"日付バック", "Label2(2)", {3120, 2880, 975, 255}, "Text4", {4320, 2880, 495, 270}, "Command5", {4920, 2760}},
-        {"タイトル文字",
-         "Label2(1)",
-         {360, 3240, 1095, 255},
-         "Text5",
-         {1440, 3240, 495, 270},
-         "Command6",
-         {2040, 3240}},
-        {"タイトルバック",
-         "Label2(3)",
-         {3120, 3240, 1095, 255},
-         "Text6",
-         {4320, 3240, 495, 270},
-         "Command7",
-         {4920, 3240}},
+        {"タイトル文字", "Label2(1)", {360, 3240, 1095, 255}, "Text5", {1440, 3240, 495, 270}, "Command6", {2040, 3240}},
+        {"タイトルバック", "Label2(3)", {3120, 3240, 1095, 255}, "Text6", {4320, 3240, 495, 270}, "Command7", {4920, 3240}},
     };
+    // clang-format on
     for (int i = 0; i < 6; ++i) {
         const Row& r = rows[i];
         label(this, QLatin1String(r.labelName), QString::fromUtf8(r.caption), r.labelRect[0], r.labelRect[1],
