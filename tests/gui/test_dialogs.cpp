@@ -18,7 +18,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QImageReader>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -45,7 +44,6 @@ private slots:
     void settingsFileIsReadStrictly();
     void dialogAppliesOnOkAndSavesAtClose();
     void unwritableSettingsStillSaveTheDiary();
-    void picturesLoad();
 };
 
 void TestDialogs::splashHandsOverToTodaysPage()
@@ -101,22 +99,14 @@ void TestDialogs::settingsFileIsReadStrictly_data()
     QTest::addColumn<bool>("accepted");
     QTest::newRow("six lines") << ExampleFile << true;
     QTest::newRow("one line, commas") << QByteArray("815785,13101301,0,16777215,16777215,815785\r\n") << true;
-    QTest::newRow("LF only, spaces") << QByteArray(" 815785\n  13101301 \n0\n16777215\n16777215\n815785") << true;
-    QTest::newRow("blank lines, a seventh value") << "\r\n" + ExampleFile + "999\r\n" << true;
+    QTest::newRow("LF only, spaces, blank lines, a seventh value")
+        << QByteArray("\n 815785\n  13101301 \n0\n16777215\n16777215\n815785\n999") << true;
     QTest::newRow("too few") << QByteArray("815785\r\n13101301\r\n0\r\n") << false;
-    QTest::newRow("empty") << QByteArray() << false;
     QTest::newRow("garbage") << QByteArray("red\r\nblue\r\n0\r\n0\r\n0\r\n0\r\n") << false;
     QTest::newRow("fraction") << QByteArray("1.5\r\n0\r\n0\r\n0\r\n0\r\n0\r\n") << false;
     QTest::newRow("beyond 32 bits") << QByteArray("2147483648\r\n0\r\n0\r\n0\r\n0\r\n0\r\n") << false;
     QTest::newRow("empty between commas") << QByteArray("1,,2,3,4,5\r\n") << false;
-    QTest::newRow("UTF-16") << QByteArray("\xFF\xFE"
-                                          "8\0"
-                                          "1\0"
-                                          "5\0"
-                                          "\r\0\n\0",
-                                          12)
-                            << false;
-    QTest::newRow("endless digits") << QByteArray(1 << 20, '7') << false;
+    QTest::newRow("UTF-16") << QByteArray::fromHex("fffe380031003500") + QByteArray(12, '\0') << false;
 }
 
 void TestDialogs::settingsFileIsReadStrictly()
@@ -196,21 +186,6 @@ void TestDialogs::unwritableSettingsStillSaveTheDiary()
     QCOMPARE(::mkfifo(QFile::encodeName(SettingsFile::path()).constData(), 0600), 0); // a pipe never blocks the start
     QVERIFY(diary.start());
     QCOMPARE(CurrentColourScheme(*diary.form())[ColourScheme::WindowBackground], ColourValue(0x00C7E8F5));
-}
-
-void TestDialogs::picturesLoad()
-{
-    // Every icon is a 32x32 drawing on a clear ground.
-    for (const char* name : {"weather/はれ", "weather/くもり", "weather/あめ", "weather/ゆき", "weather/かみなり",
-                             ":/window", ":/logo", ":/button_sun", ":/button_rain", ":/button_thunder"}) {
-        const QString path = QString::fromUtf8(name);
-        const QImage image(path.startsWith(u':') ? path + ".ico"
-                                                 : QStringLiteral(SOURCE_DIR "/resources/") + path + ".ico");
-        int solid = 0;
-        for (int i = 0; i < 32 * 32; ++i)
-            solid += qAlpha(image.pixel(i % 32, i / 32)) == 255;
-        QVERIFY2(image.size() == QSize(32, 32) && solid > 32 * 32 / 6 && solid < 32 * 32, name);
-    }
 }
 
 QTEST_MAIN(TestDialogs)

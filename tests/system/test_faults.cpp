@@ -1,11 +1,10 @@
 // Faults around the two files the diary writes: saves killed at any moment, a
-// full disk, a read-only folder, a workbook or settings file replaced, changed
-// or gone while the diary is open. Typed text is never lost, and the workbook
+// full disk, a read-only folder, a workbook replaced, changed or gone while
+// the diary is open. Typed text is never lost, and the workbook
 // on disk is always a whole diary.
 #include "support/DiaryFixture.h"
 #include "support/FileBytes.h"
 
-#include "appearance/SettingsFile.h"
 #include "main_window/Form1.h"
 #include "platform/AppInfo.h"
 #include "platform/EntryBox.h"
@@ -98,8 +97,6 @@ bool inflict(const QString& fault, ScratchDisk* disk, const QString& path)
         return disk->fill();
     if (fault == "read-only folder"_L1)
         return disk->setReadOnly(true);
-    if (fault == "folder"_L1)
-        return QFile::remove(path) && QDir().mkdir(path);
     if (fault == "web page"_L1)
         return writeAll(path, "<html><body><table><tr><td>予定</td></tr></table></body></html>\n");
     if (fault == "another program's diary"_L1)
@@ -116,8 +113,6 @@ private slots:
     void killedFirstStartLeavesNoHalfDiary();
     void saveFaultKeepsTypedText_data();
     void saveFaultKeepsTypedText();
-    void settingsFaultAtClose_data();
-    void settingsFaultAtClose();
     void firstStartWhereNothingCanBeWritten_data();
     void firstStartWhereNothingCanBeWritten();
 };
@@ -237,6 +232,9 @@ void TestFaults::saveFaultKeepsTypedText()
     if (fails) {
         diary.clickDate(QDate(2002, 5, 10));
         QCOMPARE(form->Text1->toPlainText(), typed);
+        MessageBox::resetForTesting(); // the close asks again; the answer is "do not close"
+        QVERIFY(!diary.closeWindow());
+        QVERIFY(MessageBox::shownTextsForTesting().last().contains(message.first()));
         // The fault goes away: the next day change saves.
         disk.heal();
         if (fault == "web page"_L1)
@@ -257,54 +255,6 @@ void TestFaults::saveFaultKeepsTypedText()
         QVERIFY(workbook::Workbook::open(path, nullptr)->sheetNames().contains(u"メモ"_s));
     }
     QVERIFY(diary.closeWindow());
-}
-
-void TestFaults::settingsFaultAtClose_data()
-{
-    QTest::addColumn<QString>("fault");
-    QTest::newRow("full disk: the page cannot be saved either") << u"full disk"_s;
-    QTest::newRow("a folder where inf.txt should be") << u"folder"_s;
-}
-
-void TestFaults::settingsFaultAtClose()
-{
-    QFETCH(QString, fault);
-    ScratchDisk disk(u"1m"_s);
-    if (!disk.ok)
-        QSKIP("cannot mount a tmpfs here");
-    DiaryFixture diary(QDate(2002, 5, 10));
-    AppInfo::setProgramFolderForTesting(disk.path);
-    const QString settings = SettingsFile::path();
-    const QByteArray scheme("255\r\n0\r\n65280\r\n16711680\r\n0\r\n16777215\r\n");
-    QVERIFY(writeAll(settings, scheme));
-    QVERIFY(diary.start());
-    const QString typed = u"閉じる前に書いた"_s;
-    DiaryFixture::type(diary.form()->Text5, typed);
-    QVERIFY(inflict(fault, &disk, settings));
-
-    MessageBox::resetForTesting();
-    if (fault == "full disk"_L1) {
-        // The settings message, then "don't close" to the diary's question.
-        MessageBox::setNextAnswerForTesting(QMessageBox::Ok);
-        MessageBox::setNextAnswerForTesting(1);
-        QVERIFY(!diary.closeWindow());
-        const QStringList shown = MessageBox::shownTextsForTesting();
-        QCOMPARE(shown.size(), 2);
-        QVERIFY2(shown[0].contains(u"色の設定"_s) && shown[1].contains(u"保存できませんでした"_s),
-                 qPrintable(shown.join(u'\n')));
-        QCOMPARE(diary.form()->Text5->toPlainText(), typed);
-        QCOMPARE(readAll(settings), scheme);
-        disk.heal();
-        MessageBox::resetForTesting();
-    }
-    QVERIFY(diary.closeWindow());
-    const QStringList shown = MessageBox::shownTextsForTesting();
-    if (fault == "folder"_L1)
-        QVERIFY2(shown.size() == 1 && shown[0].contains(u"色の設定"_s) && shown[0].contains(settings),
-                 qPrintable(shown.join(u'\n')));
-    else
-        QVERIFY2(shown.isEmpty() && readAll(settings) == scheme, qPrintable(shown.join(u'\n')));
-    QCOMPARE(diary.fileField(40, DayRecord::impressions()), typed);
 }
 
 void TestFaults::firstStartWhereNothingCanBeWritten_data()

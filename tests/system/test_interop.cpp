@@ -5,7 +5,6 @@
 // saves, every peer sees the file as before but for the typed fields.
 #include "support/DiaryFixture.h"
 #include "support/FileBytes.h"
-#include "system/interop/Peers.h"
 
 #include "main_window/Form1.h"
 #include "platform/CaptionLabel.h"
@@ -16,11 +15,66 @@
 #include "store/DayRecord.h"
 #include "store/DiaryStore.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// The peers run as a user runs them, through peers.py: xlrd and xlwt need
+// Debian's python3 with its packages, LibreOffice soffice, Gnumeric ssconvert.
+bool installed(const QString& peer)
+{
+    static const bool python = QProcess::execute(u"/usr/bin/python3"_s, {u"-c"_s, u"import xlrd, xlwt"_s}) == 0;
+    const QString program = peer == u"libreoffice"_s ? u"soffice"_s
+                            : peer == u"gnumeric"_s  ? u"ssconvert"_s
+                                                     : QString();
+    return python && (program.isEmpty() || !QStandardPaths::findExecutable(program).isEmpty());
+}
+
+// Runs peers.py; its output, or the problem it reported.
+QByteArray script(const QStringList& args, QString* problem)
+{
+    QProcess p;
+    p.start(u"/usr/bin/python3"_s, QStringList{QStringLiteral(SOURCE_DIR "/tests/system/interop/peers.py")} + args);
+    if (!p.waitForFinished(900000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        *problem = u"peers.py %1: %2"_s.arg(args.first(), QString::fromUtf8(p.readAllStandardError().right(2000)));
+    return p.readAllStandardOutput();
+}
+
+// What the peer reads in each file (see peers.py); workDir takes its scratch files.
+QJsonArray dump(const QString& peer, const QStringList& files, const QString& workDir, QString* problem)
+{
+    return QJsonDocument::fromJson(script(QStringList{u"dump"_s, peer, workDir} + files, problem)).array();
+}
+
+// A cell the diary wrote as the peer dumps it.
+QJsonArray cell(const QString& peer, const QString& text, bool number)
+{
+    const QString kind = peer == u"xlrd"_s          ? (number ? u"number"_s : u"text"_s)
+                         : peer == u"libreoffice"_s ? (number ? u"float"_s : u"string"_s)
+                                                    : QString();
+    return {text, kind};
+}
+
+// The first key where two dumps differ; empty when they are the same.
+QString difference(const QJsonObject& expected, const QJsonObject& actual)
+{
+    for (const QString& key : expected.keys() + actual.keys()) {
+        if (expected.value(key) != actual.value(key)) {
+            const auto text = [](const QJsonValue& v) {
+                return QString::fromUtf8(QJsonDocument(QJsonArray{v}).toJson(QJsonDocument::Compact)).left(200);
+            };
+            return u"%1: expected %2, got %3"_s.arg(key, text(expected.value(key)), text(actual.value(key)));
+        }
+    }
+    return QString();
+}
 
 const QStringList Peers{u"xlrd"_s, u"libreoffice"_s, u"gnumeric"_s};
 
@@ -39,7 +93,7 @@ QJsonObject withFields(QJsonObject dumped, const QString& peer, const QList<work
     for (const workbook::FieldWrite& w : writes) {
         dumped.remove(key(w.record, w.column));
         if (!w.text.isEmpty())
-            dumped.insert(key(w.record, w.column), peers::cell(peer, w.text, w.numeric));
+            dumped.insert(key(w.record, w.column), cell(peer, w.text, w.numeric));
     }
     return dumped;
 }
@@ -65,7 +119,7 @@ QString TestInterop::xlwtBook()
     const QString path = m_dir.filePath(u"xlwt.xls"_s);
     QString problem;
     if (!QFileInfo::exists(path))
-        peers::script({u"xlwt"_s, path}, &problem);
+        script({u"xlwt"_s, path}, &problem);
     return problem.isEmpty() ? path : QString();
 }
 
@@ -82,7 +136,7 @@ void TestInterop::peersReadTheDiaryAsWritten_data()
 void TestInterop::peersReadTheDiaryAsWritten()
 {
     QFETCH(QString, peer);
-    if (!peers::installed(peer))
+    if (!installed(peer))
         QSKIP("this peer is not installed");
     const QList<workbook::FieldWrite> fields{
         field(0, u"予定"_s, u"遠足\n弁当 と  水筒"_s),
@@ -115,14 +169,14 @@ void TestInterop::peersReadTheDiaryAsWritten()
     const QJsonObject expected =
         withFields({{"warnings"_L1, QString()}, {"sheets"_L1, QJsonArray{u"Sheet1"_s}}}, peer, written + fields);
     QString problem;
-    QJsonObject read = peers::dump(peer, {path}, m_dir.path(), &problem).at(0).toObject();
+    QJsonObject read = dump(peer, {path}, m_dir.path(), &problem).at(0).toObject();
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
     for (const QString& k : read.keys()) {
         if (!k.contains(u',') && k.contains(u'/'))
             read.remove(k); // xlrd's formatting: the next test's
     }
-    const QString difference = peers::difference(expected, read);
-    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+    const QString diff = difference(expected, read);
+    QVERIFY2(diff.isEmpty(), qPrintable(diff));
 }
 
 void TestInterop::peerWorkbookReadsAsInXlrdAndKeepsAllButTheTyped_data()
@@ -141,12 +195,12 @@ void TestInterop::peerWorkbookReadsAsInXlrdAndKeepsAllButTheTyped_data()
 void TestInterop::peerWorkbookReadsAsInXlrdAndKeepsAllButTheTyped()
 {
     QFETCH(QString, file);
-    if (!peers::installed(u"xlrd"_s))
+    if (!installed(u"xlrd"_s))
         QSKIP("python3-xlrd or python3-xlwt is not installed");
     if (file.isEmpty())
         QVERIFY(!(file = xlwtBook()).isEmpty());
     QString problem;
-    QJsonObject xlrd = peers::dump(u"xlrd"_s, {file}, m_dir.path(), &problem).at(0).toObject();
+    QJsonObject xlrd = dump(u"xlrd"_s, {file}, m_dir.path(), &problem).at(0).toObject();
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
     workbook::Error error;
     const auto book = workbook::Workbook::open(file, &error);
@@ -168,7 +222,7 @@ void TestInterop::peerWorkbookReadsAsInXlrdAndKeepsAllButTheTyped()
         else
             xlrd.remove(k);
     }
-    const QString misread = peers::difference(xlrd, engine);
+    const QString misread = difference(xlrd, engine);
     QVERIFY2(misread.isEmpty(), qPrintable(misread));
 
     DiaryFixture diary(QDate(2002, 4, 1));
@@ -203,13 +257,11 @@ void TestInterop::peerWorkbookReadsAsInXlrdAndKeepsAllButTheTyped()
         field(0, u"感想"_s, QString(), table.columnNames), field(0, u"予定色"_s, u"16711680"_s, table.columnNames),
         field(199, u"内容4"_s, longText, table.columnNames), field(364, u"出欠"_s, u"欠"_s, table.columnNames)};
     for (const QString& peer : Peers) {
-        const QJsonArray dumps = peers::installed(peer)
-                                     ? peers::dump(peer, {file, diary.workbookPath()}, m_dir.path(), &problem)
-                                     : QJsonArray();
+        const QJsonArray dumps =
+            installed(peer) ? dump(peer, {file, diary.workbookPath()}, m_dir.path(), &problem) : QJsonArray();
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
-        const QString difference =
-            peers::difference(withFields(dumps.at(0).toObject(), peer, typed), dumps.at(1).toObject());
-        QVERIFY2(difference.isEmpty(), qPrintable(peer + u": "_s + difference));
+        const QString diff = difference(withFields(dumps.at(0).toObject(), peer, typed), dumps.at(1).toObject());
+        QVERIFY2(diff.isEmpty(), qPrintable(peer + u": "_s + diff));
     }
 }
 
