@@ -100,29 +100,20 @@ void TestWorkbook::readsWorkbooksOfRealWriters()
     const RecordTable t = table(*book);
     QCOMPARE(t.recordCount(), 365);
     // Columns are found by name; LibreOffice's are reordered, partly rich text.
+    // (The interop tier compares every cell of these files with xlrd's.)
     auto f = [&](int record, const char* name) { return t.field(record, t.columnIndex(QString::fromUtf8(name))); };
     QCOMPARE(f(0, "予定"), QStringLiteral("歯医者\n午後3時から"));
-    QCOMPARE(f(0, "時間2"), QStringLiteral("12:30"));
     QCOMPARE(f(0, "予定色"), QStringLiteral("255"));
-    QCOMPARE(f(0, "時間色2"), QStringLiteral("-2147483640"));
-    QCOMPARE(f(0, "時間3"), QString());
     QCOMPARE(f(1, "予定"), QStringLiteral("3"));
     QCOMPARE(f(1, "感想"), QStringLiteral("Ünïcödé ±½ ÿ"));
     QCOMPARE(f(2, "予定"), QStringLiteral("旅行") + crlf + QStringLiteral("京都"));
     QCOMPARE(f(2, "感想"), QStringLiteral("長い").repeated(200));
-    QCOMPARE(f(203, "感想"), QStringLiteral("204日目: walk と読書 !!!"));
-    QCOMPARE(f(364, "天気"), QStringLiteral("雪"));
     QCOMPARE(f(364, "時間色7"), QStringLiteral("-2147483640"));
-    if (file.contains(QLatin1String("xlwt"))) {
-        QCOMPARE(table(*book, secondSheet).records.value(1),
-                 QStringList({QStringLiteral("パン"), QStringLiteral("3.25")}));
-        return;
-    }
-    QCOMPARE(t.field(2, t.columnIndex(QStringLiteral("メモ欄"))), QStringLiteral("太字のメモ"));
-    const RecordTable other = table(*book, secondSheet);
-    QCOMPARE(other.columnNames, QStringList({QStringLiteral("合計"), QStringLiteral("-6442450920")}));
-    QCOMPARE(other.records.value(0), QStringList({QStringLiteral("真偽"), QStringLiteral("TRUE")}));
+    if (!file.contains(QLatin1String("xlwt")))
+        QCOMPARE(t.field(2, t.columnIndex(QStringLiteral("メモ欄"))), QStringLiteral("太字のメモ"));
 
+    if (file != QLatin1String("diary_xlwt.xls"))
+        return;
     // More than 109 FAT sectors: a DIFAT.
     const QByteArray big = qUncompress(readAll(dataFile(QStringLiteral("rows60000_xlwt.xls.qz"))));
     QTemporaryDir dir;
@@ -495,10 +486,7 @@ void TestWorkbook::refusesWhatIsNoUsableWorkbook_data()
         512 + qsizetype(u32(real, 0x4C + 4 * (dirStart / 128))) * 512 + 4 * (dirStart % 128);
 
     QTest::newRow("empty file") << QByteArray() << ErrorKind::NotWorkbook;
-    QTest::newRow("random bytes") << noise << ErrorKind::NotWorkbook;
     QTest::newRow("zip (.xlsx)") << QByteArray("PK\x03\x04\x14\x00\x06\x00", 8) + noise << ErrorKind::NotWorkbook;
-    QTest::newRow("HTML") << QByteArray("<!DOCTYPE html><html><table><tr><td>1</td></tr></table></html>")
-                          << ErrorKind::NotWorkbook;
     QTest::newRow("compound file of another program")
         << compoundFile({{"WordDocument", noise}}) << ErrorKind::NotWorkbook;
     QTest::newRow("truncated workbook") << real.left(real.size() / 2) << ErrorKind::Damaged;

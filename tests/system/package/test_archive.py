@@ -8,6 +8,7 @@ its own on an X display, and started again through the launcher it installs.
 """
 
 import os
+import re
 import signal
 import stat
 import subprocess
@@ -57,39 +58,17 @@ class Display:
         self.server.terminate()
         self.server.wait()
 
-    def windows_of(self, pid):
-        """Mapped top-level windows of the process: [(title, class)]."""
-        tree = run(['xwininfo', '-display', self.name, '-root', '-children'], env=UTF8).stdout
-        found = []
-        for line in tree.splitlines():
-            word = line.strip().split(' ', 1)[0]
-            if not word.startswith('0x'):
-                continue
-            props = subprocess.run(
-                ['xprop', '-display', self.name, '-id', word, '_NET_WM_PID', 'WM_CLASS', '_NET_WM_NAME'],
-                capture_output=True, text=True, env=UTF8).stdout
-            if '_NET_WM_PID(CARDINAL) = %d\n' % pid not in props:
-                continue
-            # The splash may be gone by now; a vanished window is simply not listed.
-            info = subprocess.run(['xwininfo', '-display', self.name, '-id', word],
-                                  capture_output=True, text=True, env=UTF8).stdout
-            if 'IsViewable' not in info:
-                continue
-            value = {line.split('(', 1)[0]: line.split(' = ', 1)[1]
-                     for line in props.splitlines() if ' = ' in line}
-            found.append((value.get('_NET_WM_NAME', ''), value.get('WM_CLASS', ''), word))
-        return found
-
-    def main_window_of(self, pid):
-        """Waits past the splash for the diary's own window."""
-        return wait_for('the main window', lambda: [
-            w for w in self.windows_of(pid) if w[0] == '"Merrow日記Lt."'])[0]
+    def main_window(self):
+        """Waits past the splash for the diary's own window: (id, WM_CLASS)."""
+        def find():
+            tree = run(['xwininfo', '-display', self.name, '-root', '-tree'], env=UTF8).stdout
+            return re.search(r'(0x[0-9a-f]+) "Merrow日記Lt\.": \((.*?)\)', tree)
+        return wait_for('the main window', find).groups()
 
     def colours_in(self, window):
-        shot = run(['import', '-display', self.name, '-window', window, 'png:-'],
-                   text=False).stdout
-        return int(subprocess.run(['identify', '-format', '%k', 'png:-'], input=shot,
-                                  capture_output=True, check=True).stdout)
+        shot = subprocess.run(['import', '-display', self.name, '-window', window, 'png:-'], capture_output=True)
+        return int(subprocess.run(['identify', '-format', '%k', 'png:-'], input=shot.stdout,
+                                  capture_output=True).stdout or 0)
 
 
 class TestArchive(unittest.TestCase):
@@ -179,11 +158,11 @@ class TestArchive(unittest.TestCase):
         os.makedirs(home)
         program = self.start([os.path.join(folder, 'pravok')], home)
         try:
-            window = self.display.main_window_of(program.pid)
-            self.assertEqual(window[1], '"pravok", "pravok"')   # the launcher's StartupWMClass
+            window, wm_class = self.display.main_window()
+            self.assertEqual(wm_class, '"pravok" "pravok"')   # the launcher's StartupWMClass
             # Captions, calendar digits and box borders in their own colours; an
             # undrawn window is one flat colour.
-            wait_for('the page to be drawn', lambda: self.display.colours_in(window[2]) >= 16)
+            wait_for('the page to be drawn', lambda: self.display.colours_in(window) >= 16)
             self.assertEqual(program.poll(), None)
         finally:
             self.close_orderly(program.pid)
@@ -224,7 +203,7 @@ class TestArchive(unittest.TestCase):
         self.assertEqual(launch.returncode, 0)
         started = wait_for('the launched program', lambda: self.programs_under(folder))
         self.assertEqual(len(started), 1)
-        self.display.main_window_of(started[0])
+        self.display.main_window()
         self.close_orderly(started[0])
         self.assertTrue(os.path.exists(os.path.join(folder, 'nikki.xls')))
 
