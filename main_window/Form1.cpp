@@ -2,6 +2,7 @@
 
 #include "appearance/FrmAbout.h"
 #include "appearance/SettingsFile.h"
+#include "main_window/AutoSave.h"
 #include "main_window/CalendarRules.h"
 #include "main_window/DataControl.h"
 #include "main_window/WeatherPicture.h"
@@ -56,6 +57,8 @@ Form1::Form1(QWidget* parent)
 
 Form1::~Form1()
 {
+    // Nothing may save into a diary being torn down.
+    delete std::exchange(m_autoSave, nullptr);
     // The dialogs have no owner, yet none of them outlives the main window.
     delete m_about.data();
     delete m_weather.data();
@@ -126,6 +129,10 @@ void Form1::Form_Activate()
     m_tag = QStringLiteral("1");
     Text1->setFocus(Qt::OtherFocusReason);
     writeLeftDay();
+    // From here on the page is also saved as it changes, not only when it is left.
+    m_autoSave = new AutoSave(this, *m_diary, [this] { StoreDayColours(); });
+    for (EntryBox* box : findChildren<EntryBox*>())
+        connect(box, &QPlainTextEdit::textChanged, m_autoSave, &AutoSave::pageChanged);
 }
 
 void Form1::goToDay(const QDate& date)
@@ -213,6 +220,8 @@ void Form1::chooseEntryColour(size_t field, std::initializer_list<EntryBox*> box
         box->setForeColour(*colour);
     // A choice is stored even when it is the colour the box already showed.
     m_unreadColours[field].reset();
+    if (m_autoSave)
+        m_autoSave->pageChanged();
 }
 
 void Form1::StoreDayColours()
@@ -256,6 +265,8 @@ void Form1::setWeather(const QPixmap& picture, const QString& path)
     Day day = m_diary->currentDay();
     day.weather = path;
     m_diary->setDay(m_diary->currentDate(), day);
+    if (m_autoSave)
+        m_autoSave->pageChanged();
 }
 
 void Form1::closeEvent(QCloseEvent* event)
@@ -265,6 +276,7 @@ void Form1::closeEvent(QCloseEvent* event)
         return;
     }
     event->accept();
+    delete std::exchange(m_autoSave, nullptr);
     delete m_about.data();
     delete m_weather.data();
     QCoreApplication::quit();

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 
+class AutoSave;
 class CaptionLabel;
 class DataControl;
 class Diary;
@@ -111,6 +112,7 @@ private:
     bool Form_Unload();
 
     std::unique_ptr<Diary> m_diary;
+    AutoSave* m_autoSave = nullptr;
     QString m_tag = QStringLiteral("0");
     ColourValue m_backColour;
     QPointer<FrmAbout> m_about;

@@ -6,6 +6,8 @@
 
 #include <QFileInfo>
 
+#include <future>
+
 namespace {
 
 bool isNumeric(const workbook::RecordTable& table, int column)
@@ -15,8 +17,13 @@ bool isNumeric(const workbook::RecordTable& table, int column)
 
 } // namespace
 
+struct Diary::BackgroundWrite {
+    QList<workbook::FieldWrite> writes;
+    std::future<std::pair<bool, workbook::Error>> result;
+};
+
 Diary::Diary() = default;
-Diary::~Diary() = default;
+Diary::~Diary() { finishWrite(nullptr); }
 
 bool Diary::open(const QString& path, QString* message)
 {
@@ -151,19 +158,71 @@ bool Diary::write(workbook::Error* error)
 {
     if (!isOpen())
         return true;
+    finishWrite(nullptr); // what a failed worker write left pending is written here
     collectPage();
     if (m_pending.isEmpty())
         return true;
+    const QList<workbook::FieldWrite> writes = pendingWrites();
+    if (!m_book->writeFields(DayRecord::SheetName, writes, error))
+        return false;
+    written(writes);
+    return true;
+}
+
+bool Diary::startWrite()
+{
+    if (!isOpen() || isWriting())
+        return false;
+    finishWrite(nullptr);
+    collectPage();
+    if (m_pending.isEmpty())
+        return false;
+    m_background = std::make_unique<BackgroundWrite>();
+    m_background->writes = pendingWrites();
+    m_background->result = std::async(std::launch::async, [book = m_book.get(), writes = m_background->writes] {
+        workbook::Error error;
+        const bool ok = book->writeFields(DayRecord::SheetName, writes, &error);
+        return std::pair{ok, error};
+    });
+    return true;
+}
+
+bool Diary::isWriting() const
+{
+    return m_background && m_background->result.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+}
+
+bool Diary::finishWrite(workbook::Error* error)
+{
+    if (!m_background)
+        return true;
+    const auto [ok, failure] = m_background->result.get();
+    const std::unique_ptr<BackgroundWrite> done = std::move(m_background);
+    if (ok)
+        written(done->writes);
+    else if (error)
+        *error = failure;
+    return ok;
+}
+
+QList<workbook::FieldWrite> Diary::pendingWrites() const
+{
     QList<workbook::FieldWrite> writes;
     writes.reserve(m_pending.size());
     for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it)
         writes.append({it.key().first, it.key().second, it.value(), isNumeric(m_table, it.key().second)});
-    if (!m_book->writeFields(DayRecord::SheetName, writes, error))
-        return false;
+    return writes;
+}
+
+void Diary::written(const QList<workbook::FieldWrite>& writes)
+{
     if (m_book->lastSaveNote() != workbook::SaveNote::None)
         m_saveNote = m_book->lastSaveNote();
-    m_pending.clear();
-    return true;
+    for (const workbook::FieldWrite& w : writes) {
+        const auto it = m_pending.find({w.record, w.column});
+        if (it != m_pending.end() && *it == w.text)
+            m_pending.erase(it);
+    }
 }
 
 bool Diary::firstTooLongPending(QDate* date, QString* column) const

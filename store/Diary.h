@@ -55,6 +55,14 @@ public:
     // Takes the page's edits as pending and writes every pending field.
     // True when nothing is left unwritten; a failure keeps them pending.
     bool write(workbook::Error* error);
+    // The same write on a worker thread, so that saving a large workbook never
+    // holds up typing; false when nothing was pending. Until finishWrite()
+    // takes its result the workbook belongs to the worker; the days do not.
+    bool startWrite();
+    bool isWriting() const;
+    // Waits for the write startWrite() began and takes its result: true when
+    // none ran or it succeeded. Fields edited again meanwhile stay pending.
+    bool finishWrite(workbook::Error* error);
     // The first pending field too long for a cell: its date and column name.
     bool firstTooLongPending(QDate* date, QString* column) const;
     // What the last write found on disk (another program's changes kept, or a
@@ -66,6 +74,8 @@ private:
     void collectPage();
     bool storeField(int row, int column, const QString& text);
     void showCurrent();
+    QList<workbook::FieldWrite> pendingWrites() const;
+    void written(const QList<workbook::FieldWrite>& writes);
 
     QString m_path;
     std::unique_ptr<workbook::Workbook> m_book;
@@ -77,4 +87,6 @@ private:
     // Colour fields stored as text cells: written back as numbers when their day is left.
     QSet<QPair<int, int>> m_numbersAsText;
     workbook::SaveNote m_saveNote = workbook::SaveNote::None;
+    struct BackgroundWrite;
+    std::unique_ptr<BackgroundWrite> m_background;
 };

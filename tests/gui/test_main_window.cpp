@@ -3,6 +3,7 @@
 #include "support/DiaryFixture.h"
 #include "support/FileBytes.h"
 
+#include "main_window/AutoSave.h"
 #include "main_window/Form1.h"
 #include "main_window/WeatherPicture.h"
 #include "platform/CaptionLabel.h"
@@ -61,6 +62,7 @@ private slots:
     void keyboardOrderSkipsHiddenFields();
     void startsOnToday();
     void typedTextReachesItsDayOnlyWhenLeft();
+    void pageOnScreenIsSavedAfterAPause();
     void entryColoursBelongToTheirDay();
     void oddColourFieldsKeepTheBoxColour();
     void weatherMarkBelongsToItsDay();
@@ -205,6 +207,26 @@ void TestMainWindow::typedTextReachesItsDayOnlyWhenLeft()
     DiaryFixture::type(form->Text5, QStringLiteral("修了式"));
     QVERIFY(diary.closeWindow());
     QCOMPARE(diary.fileField(45, QStringLiteral("感想")), QStringLiteral("修了式"));
+}
+
+void TestMainWindow::pageOnScreenIsSavedAfterAPause()
+{
+    DiaryFixture diary(QDate(2002, 5, 10));
+    QVERIFY(diary.start());
+    const QString path = diary.workbookPath();
+    const QDateTime untouched = QFileInfo(path).lastModified();
+    DiaryFixture::type(diary.form()->Text4[2], QStringLiteral("分数"));
+    ColourChooser::setNextAnswerForTesting(Red);
+    QTest::mouseClick(diary.form()->Label1, Qt::LeftButton);
+    QTest::qWait(AutoSave::DelayMs / 2);
+    QCOMPARE(QFileInfo(path).lastModified(), untouched); // not while the pupil is still at it
+    QTRY_COMPARE_WITH_TIMEOUT(diary.fileField(40, QStringLiteral("内容3")), QStringLiteral("分数"),
+                              3 * AutoSave::DelayMs);
+    QCOMPARE(diary.fileField(40, QStringLiteral("予定色")), QStringLiteral("255"));
+    QTRY_VERIFY(!diary.form()->diary().hasPendingEdits());
+    const QDateTime saved = QFileInfo(path).lastModified();
+    QTest::qWait(AutoSave::DelayMs + 500); // nothing changed since: nothing written
+    QCOMPARE(QFileInfo(path).lastModified(), saved);
 }
 
 void TestMainWindow::entryColoursBelongToTheirDay()

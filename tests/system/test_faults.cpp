@@ -111,6 +111,7 @@ class TestFaults : public QObject {
 private slots:
     void killedSavesLeaveOldOrNew();
     void killedFirstStartLeavesNoHalfDiary();
+    void killedAfterTypingKeepsThePage();
     void saveFaultKeepsTypedText_data();
     void saveFaultKeepsTypedText();
     void firstStartWhereNothingCanBeWritten_data();
@@ -188,6 +189,22 @@ void TestFaults::killedFirstStartLeavesNoHalfDiary()
     }
 }
 
+// Killed outright three seconds after the last keystroke, the diary has the page.
+void TestFaults::killedAfterTypingKeepsThePage()
+{
+    QTemporaryDir dir;
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(), {u"--typist"_s, dir.path()});
+    QVERIFY(child.waitForReadyRead(15000));
+    QTest::qWait(3000);
+    child.kill();
+    QVERIFY(child.waitForFinished(10000));
+    QString why;
+    const QList<QStringList> records = readDiary(dir.filePath(DiaryStore::fileName()), &why);
+    QVERIFY2(why.isEmpty(), qPrintable(why));
+    QCOMPARE(records.value(39).value(DayRecord::allColumns().indexOf(DayRecord::impressions())), u"停電の前に"_s);
+}
+
 void TestFaults::saveFaultKeepsTypedText_data()
 {
     QTest::addColumn<QString>("fault");
@@ -222,6 +239,15 @@ void TestFaults::saveFaultKeepsTypedText()
     DiaryFixture::type(form->Text5, u"感想も"_s);
     const QByteArray original = readAll(path);
     QVERIFY(inflict(fault, &disk, path));
+    // The page is also saved on its own; a failure is told once, however often it is tried.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        QEvent deactivate(QEvent::WindowDeactivate);
+        QCoreApplication::sendEvent(form, &deactivate);
+        QTRY_VERIFY(!form->diary().isWriting());
+        QTest::qWait(100);
+    }
+    QCOMPARE(MessageBox::shownTextsForTesting().size(), fails ? 1 : 0);
+    MessageBox::resetForTesting();
 
     diary.clickDate(QDate(2002, 5, 12));
     const QStringList shown = MessageBox::shownTextsForTesting();
@@ -302,6 +328,21 @@ int main(int argc, char** argv)
         return 3;
     }
     QApplication app(argc, argv);
+    if (argc == 3 && std::strcmp(argv[1], "--typist") == 0) {
+        // The kill -9 test's child: types on the page, says so, and waits.
+        TestFolder folder;
+        AppInfo::setProgramFolderForTesting(QString::fromLocal8Bit(argv[2]));
+        Form1 form;
+        QString why;
+        if (!form.Form_Load(&why))
+            return 4;
+        form.show();
+        form.Form_Activate();
+        DiaryFixture::type(form.Text5, u"停電の前に"_s);
+        std::puts("typed");
+        std::fflush(stdout);
+        return app.exec();
+    }
     app.setAttribute(Qt::AA_Use96Dpi, true);
     TestFaults test;
     QTEST_SET_MAIN_SOURCE_PATH
