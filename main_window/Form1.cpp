@@ -257,11 +257,13 @@ void Form1::ShowDayColours()
         apply(k + 1, {Text3[k], Text4[k]});
     apply(8, {Text5});
     Picture1->setPicture(WeatherPicture::forStoredPath(day.weather));
+    Picture1->setAccessibleName(WeatherPicture::spokenName(day.weather));
 }
 
 void Form1::setWeather(const QPixmap& picture, const QString& path)
 {
     Picture1->setPicture(picture);
+    Picture1->setAccessibleName(WeatherPicture::spokenName(path));
     Day day = m_diary->currentDay();
     day.weather = path;
     m_diary->setDay(m_diary->currentDate(), day);

@@ -105,6 +105,7 @@ protected:
 
 private:
     void createControls();
+    void describeControls();
     void bindFields();
     void goToDay(const QDate& date);
     void writeLeftDay();

@@ -113,4 +113,35 @@ void Form1::createControls()
     order << Text5 << MonthView1 << Text2 << Command1 << Picture1 << Command2;
     for (int i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
+    describeControls();
+}
+
+// What a screen reader says of each control; the calendar adds the selected
+// day and the weather picture its mark itself.
+void Form1::describeControls()
+{
+    const auto describe = [](QWidget* widget, const QString& name, const QString& description) {
+        widget->setAccessibleName(name);
+        widget->setAccessibleDescription(description);
+    };
+    const QString colourHint = QStringLiteral("クリックすると%1の文字の色を変えられます");
+    describe(Command1, Command1->text(), QStringLiteral("画面の配色を変えます"));
+    describe(Command2, Command2->text(), QStringLiteral("日記を保存して終了します"));
+    MonthView1->setAccessibleName(QStringLiteral("カレンダー"));
+    describe(Label1, Label1->text(), colourHint.arg(Label1->text()));
+    describe(Text1, QStringLiteral("今日の予定"), QStringLiteral("この日の予定"));
+    describe(Label7, Label7->text(), QStringLiteral("クリックすると天気マークを選べます"));
+    describe(Picture1, QStringLiteral("天気マーク: なし"), Label7->accessibleDescription());
+    describe(Label2[0], Label2[0]->text(), QString());
+    describe(Text2, QStringLiteral("出欠記録"), QStringLiteral("この日の出欠"));
+    describe(Label4, Label4->text(), QString());
+    describe(Label5, Label5->text(), QString());
+    for (int k = 0; k < 7; ++k) {
+        const QString period = QStringLiteral("%1時間目").arg(k + 1);
+        describe(Label3[k], period, colourHint.arg(period));
+        describe(Text3[k], period + QStringLiteral("の教科"), QString());
+        describe(Text4[k], period + QStringLiteral("の授業内容"), QString());
+    }
+    describe(Label6, Label6->text(), colourHint.arg(QStringLiteral("感想")));
+    describe(Text5, QStringLiteral("感想・記録"), QStringLiteral("この日の感想や記録"));
 }

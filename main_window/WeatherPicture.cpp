@@ -5,6 +5,17 @@
 
 #include <QFileInfo>
 
+namespace {
+
+// The file name of a stored path written with "/" or "\" separators.
+QString fileNameOf(const QString& storedPath)
+{
+    const qsizetype cut = std::max(storedPath.lastIndexOf(QLatin1Char('/')), storedPath.lastIndexOf(QLatin1Char('\\')));
+    return storedPath.mid(cut + 1);
+}
+
+} // namespace
+
 namespace WeatherPicture {
 
 QPixmap forStoredPath(const QString& storedPath)
@@ -13,11 +24,16 @@ QPixmap forStoredPath(const QString& storedPath)
         return {};
     if (QFileInfo::exists(storedPath))
         return PictureLoader::load(storedPath);
-    const qsizetype cut = std::max(storedPath.lastIndexOf(QLatin1Char('/')), storedPath.lastIndexOf(QLatin1Char('\\')));
-    const QString name = storedPath.mid(cut + 1);
+    const QString name = fileNameOf(storedPath);
     if (name.isEmpty())
         return {};
     return PictureLoader::load(AppInfo::programFilePath(name));
+}
+
+QString spokenName(const QString& storedPath)
+{
+    const QString name = QFileInfo(fileNameOf(storedPath)).completeBaseName();
+    return QStringLiteral("天気マーク: ") + (name.isEmpty() ? QStringLiteral("なし") : name);
 }
 
 } // namespace WeatherPicture

@@ -12,4 +12,7 @@ namespace WeatherPicture {
 // never changed here.
 QPixmap forStoredPath(const QString& storedPath);
 
+// What a screen reader says of the mark: "天気マーク: はれ", from the icon's file name.
+QString spokenName(const QString& storedPath);
+
 } // namespace WeatherPicture

@@ -1,6 +1,7 @@
 #include "platform/MonthCalendar.h"
 
 #include "platform/AppInfo.h"
+#include "platform/DateText.h"
 #include "platform/WidgetColour.h"
 
 #include <QKeyEvent>
@@ -91,8 +92,15 @@ bool MonthCalendar::setValue(const QDate& date)
     if (!date.isValid() || !inRange(date))
         return false;
     m_value = date;
+    announceValue();
     showMonth(date.year(), date.month());
     return true;
+}
+
+// A screen reader tells the selected day from the description.
+void MonthCalendar::announceValue()
+{
+    setAccessibleDescription(QStringLiteral("選択中の日付: ") + DateText::withWeekday(m_value));
 }
 
 bool MonthCalendar::setRange(const QDate& min, const QDate& max)
@@ -103,6 +111,7 @@ bool MonthCalendar::setRange(const QDate& min, const QDate& max)
     m_max = max;
     const QDate before = m_value;
     m_value = std::clamp(m_value, m_min.isValid() ? m_min : kEarliest, m_max.isValid() ? m_max : kLatest);
+    announceValue();
     if (m_value != before || !monthInRange(m_shownYear, m_shownMonth))
         showMonth(m_value.year(), m_value.month());
     else

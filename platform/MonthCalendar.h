@@ -78,6 +78,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    void announceValue();
     struct Layout;
     Layout layout() const;
     void paintTitle(QPainter& p, const Layout& l) const;

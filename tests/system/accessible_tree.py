@@ -1,0 +1,68 @@
+#!/usr/bin/python3
+"""A screen reader's view of the diary: the AT-SPI registry on a private session
+bus (run under dbus-run-session), the program on an X server of its own, and
+pyatspi listing the window's accessible tree, which it prints.
+
+    accessible_tree.py PROGRAM_FOLDER
+"""
+import os, re, shutil, subprocess, sys, tempfile, time
+
+try:
+    import pyatspi
+except ImportError:
+    print("python3-pyatspi is not installed")
+    sys.exit(77)
+
+work = tempfile.mkdtemp()
+started = []
+
+
+def start(args, **kw):
+    started.append(subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **kw))
+
+
+def main_window():
+    for app in pyatspi.Registry.getDesktop(0):
+        for window in app or []:
+            if window and window.name == "Merrow日記Lt.":
+                return window
+
+
+def walk(node, depth, seen):
+    for child in node:
+        if child is not None:
+            if child.name or child.description:  # not the boxes' scroll bars and fillers
+                print("%s%s: %s | %s" % ("  " * depth, child.getRoleName(), child.name, child.description))
+            seen[child.name] = child
+            walk(child, depth + 1, seen)
+    return seen
+
+
+try:
+    read_end, write_end = os.pipe()
+    start(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-noreset", "-nolisten", "tcp"],
+          pass_fds=(write_end,))
+    os.close(write_end)
+    display = ":" + os.fdopen(read_end).readline().strip()
+    start(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
+    folder = shutil.copytree(sys.argv[1], os.path.join(work, "program"))
+    start([os.path.join(folder, "pravok")], cwd="/",
+          env=dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
+                   HOME=work, LC_ALL="C.UTF-8"))
+    deadline = time.monotonic() + 30
+    while not (window := main_window()):
+        assert time.monotonic() < deadline, "the diary's window never reached the registry"
+        time.sleep(0.2)
+    time.sleep(1)  # past the first activation, which fills the page
+    seen = walk(window, 0, {})
+    for name, role in (("今日の予定", "text"), ("出欠記録", "text"), ("3時間目の教科", "text"),
+                       ("3時間目の授業内容", "text"), ("感想・記録", "text"), ("色変更", "push button"),
+                       ("終了", "push button"), ("天気マーク: なし", None), ("カレンダー", None), ("3時間目", "label")):
+        assert name in seen and role in (None, seen[name].getRoleName()), "missing or wrong: %s" % name
+    assert "文字の色" in seen["3時間目"].description
+    assert re.fullmatch(r"選択中の日付: \d{4}年\d{1,2}月\d{1,2}日\(.\)", seen["カレンダー"].description)
+finally:
+    for p in reversed(started):
+        p.kill()
+        p.wait()
+    shutil.rmtree(work, ignore_errors=True)
