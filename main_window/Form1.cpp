@@ -16,6 +16,7 @@
 #include "platform/MonthCalendar.h"
 #include "platform/PictureBox.h"
 #include "platform/WidgetColour.h"
+#include "printing/PrintCommands.h"
 #include "store/DayRecord.h"
 #include "store/Diary.h"
 #include "store/DiaryStore.h"
@@ -23,6 +24,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QShortcut>
 #include <QTimer>
 
 Form1::Form1(QWidget* parent)
@@ -53,6 +55,10 @@ Form1::Form1(QWidget* parent)
     for (int k = 0; k < 7; ++k)
         connect(Label3[k], &CaptionLabel::clicked, this, [this, k] { Label3_Click(k); });
     connect(Label6, &CaptionLabel::clicked, this, &Form1::Label6_Click);
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_P), this), &QShortcut::activated, this,
+            [this] { printDiary(false); });
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P), this), &QShortcut::activated, this,
+            [this] { printDiary(true); });
 }
 
 Form1::~Form1()
@@ -269,6 +275,16 @@ void Form1::setWeather(const QPixmap& picture, const QString& path)
     m_diary->setDay(m_diary->currentDate(), day);
     if (m_autoSave)
         m_autoSave->pageChanged();
+}
+
+void Form1::printDiary(bool toPdf)
+{
+    if (!m_diary->isOpen() || m_tag != QLatin1String("1"))
+        return;
+    StoreDayColours(); // the colours on screen print as chosen, like the typed text
+    const PrintCommands::Source source{*m_diary, MonthView1->value(), MonthView1->startOfWeek(),
+                                       &WeatherPicture::forStoredPath};
+    toPdf ? PrintCommands::exportPdf(this, source) : PrintCommands::print(this, source);
 }
 
 void Form1::closeEvent(QCloseEvent* event)

@@ -111,6 +111,8 @@ private:
     void writeLeftDay();
     void chooseEntryColour(size_t field, std::initializer_list<EntryBox*> boxes);
     bool Form_Unload();
+    // Ctrl+P prints, Ctrl+Shift+P exports a PDF: the day on screen, its week, month or year.
+    void printDiary(bool toPdf);
 
     std::unique_ptr<Diary> m_diary;
     AutoSave* m_autoSave = nullptr;

@@ -6,6 +6,7 @@
 #include "platform/MessageBox.h"
 #include "platform/MonthCalendar.h"
 #include "platform/workbook/Workbook.h"
+#include "printing/PrintRange.h"
 #include "store/DiaryStore.h"
 
 #include <QInputMethodEvent>
@@ -16,6 +17,7 @@ DiaryFixture::DiaryFixture(const QDate& today)
 {
     MessageBox::resetForTesting();
     ColourChooser::resetForTesting();
+    PrintRangeDialog::resetForTesting();
     Fonts::installSubstitutions();
 }
 
