@@ -18,9 +18,6 @@ namespace {
 const QDate kEarliest(1, 1, 1);
 const QDate kLatest(9999, 12, 31);
 
-// Weekday initials by Qt day of week (1 = Monday).
-const QString kWeekdayInitials = QStringLiteral("月火水木金土日");
-
 int qtDayOfWeek(int startCode) { return startCode == 1 ? 7 : startCode - 1; }
 
 // Luminance-weighted distance, enough to tell whether one colour shows on another.
@@ -327,7 +324,7 @@ void MonthCalendar::paintDays(QPainter& p, const Layout& l) const
     p.setPen(dayText);
     const int startQt = qtDayOfWeek(m_startOfWeek);
     for (int col = 0; col < 7; ++col)
-        p.drawText(cellIn(l.weekdays, 1, col, 0), Qt::AlignCenter, kWeekdayInitials.at((startQt - 1 + col) % 7));
+        p.drawText(cellIn(l.weekdays, 1, col, 0), Qt::AlignCenter, DateText::weekday((startQt - 1 + col) % 7 + 1));
     if (l.separatorY >= 0 && l.weekdays.width() > 8)
         p.drawLine(l.weekdays.left() + 3, l.separatorY, l.weekdays.right() - 3, l.separatorY);
 

@@ -1,6 +1,7 @@
 #include "printing/DiaryPrinter.h"
 
 #include "platform/AppInfo.h"
+#include "platform/DateText.h"
 #include "platform/Fonts.h"
 #include "platform/WidgetColour.h"
 #include "store/Diary.h"
@@ -93,7 +94,7 @@ QString dayHtml(const QDate& date, const Day& day, bool hasPicture)
                        "<td valign=\"middle\"><span style=\"font-size:18pt; font-weight:bold\">%1</span></td>"
                        "<td align=\"right\" valign=\"middle\">%2</td></tr></table>"
                        "<hr style=\"background-color:%3\">")
-            .arg(dateWithWeekday(date), weather, CaptionColour);
+            .arg(DateText::withWeekday(date), weather, CaptionColour);
     html += caption(QStringLiteral("今日の予定")) + box(day.plan, colourOf(day, 0), 3);
     html += caption(QStringLiteral("出欠記録")) + box(day.attendance, QStringLiteral("#000000"), 1);
 
@@ -130,8 +131,8 @@ void drawTitlePage(QPainter& painter, const QRectF& page, const PrintRange& rang
     } lines[] = {
         {AppInfo::title(), 14, false, QColor(CaptionColour), 0.28},
         {range.name() + QStringLiteral("の日記"), 26, true, Qt::black, 0.34},
-        {QStringLiteral("%1〜%2").arg(dateWithWeekday(range.first), dateWithWeekday(range.last)), 12, false, Qt::black,
-         0.44},
+        {QStringLiteral("%1〜%2").arg(DateText::withWeekday(range.first), DateText::withWeekday(range.last)), 12, false,
+         Qt::black, 0.44},
         {dayCount ? QStringLiteral("書いた日：%1日").arg(dayCount) : QStringLiteral("書いた日はありません"), 12, false,
          Qt::black, 0.49},
     };
@@ -150,7 +151,7 @@ void drawFooter(QPainter& painter, const QRectF& band, const QDate& date, int pa
     painter.setFont(Fonts::font(Fonts::Gothic, 8));
     painter.setPen(QColor(RuleColour).darker(130));
     painter.drawText(band, Qt::AlignLeft | Qt::AlignBottom, AppInfo::title());
-    QString day = dateWithWeekday(date);
+    QString day = DateText::withWeekday(date);
     if (pages > 1)
         day += QStringLiteral("（%1/%2）").arg(page + 1).arg(pages);
     painter.drawText(band, Qt::AlignRight | Qt::AlignBottom, day);

@@ -1,5 +1,6 @@
 #include "printing/PrintRange.h"
 
+#include "platform/DateText.h"
 #include "platform/FaceButton.h"
 #include "platform/Fonts.h"
 #include "platform/WidgetColour.h"
@@ -26,11 +27,6 @@ constexpr ColourValue ConfirmFace{0x00FCD89C};
 bool g_testing = false;
 QList<std::optional<PrintRange::Span>> g_spans;
 QStringList g_paths;
-
-QString fullDate(const QDate& date)
-{
-    return QStringLiteral("%1年%2月%3日").arg(date.year()).arg(date.month()).arg(date.day());
-}
 
 } // namespace
 
@@ -62,12 +58,13 @@ PrintRange PrintRange::around(const QDate& date, Span span, int weekStart)
 QString PrintRange::name() const
 {
     switch (span) {
-    case Day: return dateWithWeekday(first);
+    case Day: return DateText::withWeekday(first);
     case Week: {
         QString end = QStringLiteral("%1日").arg(last.day());
         if (last.month() != first.month())
-            end = last.year() == first.year() ? QStringLiteral("%1月%2").arg(last.month()).arg(end) : fullDate(last);
-        return fullDate(first) + QStringLiteral("〜") + end;
+            end = last.year() == first.year() ? QStringLiteral("%1月%2").arg(last.month()).arg(end)
+                                              : DateText::date(last);
+        return DateText::date(first) + QStringLiteral("〜") + end;
     }
     case Month: return QStringLiteral("%1年%2月").arg(first.year()).arg(first.month());
     case Year: break;
@@ -77,16 +74,10 @@ QString PrintRange::name() const
 
 QString PrintRange::fileName() const
 {
-    const QString what = span == Day    ? fullDate(first)
-                         : span == Week ? fullDate(first) + QStringLiteral("の週")
+    const QString what = span == Day    ? DateText::date(first)
+                         : span == Week ? DateText::date(first) + QStringLiteral("の週")
                                         : name();
     return QStringLiteral("日記_%1.pdf").arg(what);
-}
-
-QString dateWithWeekday(const QDate& date)
-{
-    static const QString weekdays = QStringLiteral("月火水木金土日");
-    return QStringLiteral("%1(%2)").arg(fullDate(date), weekdays.at(date.dayOfWeek() - 1));
 }
 
 namespace PrintRangeDialog {

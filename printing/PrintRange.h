@@ -27,9 +27,6 @@ struct PrintRange {
     QString fileName() const;
 };
 
-// A date with its weekday, as a page of the diary is headed: "2002年5月10日(金)".
-QString dateWithWeekday(const QDate& date);
-
 namespace PrintRangeDialog {
 
 // Asks which range to print or export, the month preselected; nothing when cancelled.
