@@ -10,7 +10,6 @@
 #include "platform/ColourChooser.h"
 #include "platform/EntryBox.h"
 #include "platform/FaceButton.h"
-#include "platform/HiddenField.h"
 #include "platform/MessageBox.h"
 #include "platform/MonthCalendar.h"
 #include "platform/PictureBox.h"
@@ -143,12 +142,6 @@ void TestMainWindow::keyboardOrderSkipsHiddenFields()
             QVERIFY(form->Command1->grab().toImage() != unfocused); // the focus is seen
     }
     QCOMPARE(form->Text1->toPlainText(), QString());
-    for (HiddenField* field : {form->Text6, form->Text7_13[3], form->Text14, form->Text15}) {
-        field->show();
-        QVERIFY(!field->isVisible());
-        QCOMPARE(field->focusPolicy(), Qt::NoFocus);
-        QVERIFY(!field->testAttribute(Qt::WA_InputMethodEnabled));
-    }
     QVERIFY(form->Text4[0]->testAttribute(Qt::WA_InputMethodEnabled));
     QVERIFY(!form->MonthView1->testAttribute(Qt::WA_InputMethodEnabled));
 }

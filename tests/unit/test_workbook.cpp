@@ -70,7 +70,6 @@ private slots:
     void keepsSharedFormulasWhenTheirCellIsOverwritten();
     void movesTheIndexOfSheetsAfterTheWrittenOne();
     void placesNewCellsAfterDimensionsInTheirRow();
-    void keepsEditsOfOtherPrograms();
     void refusesWhatIsNoUsableWorkbook_data();
     void refusesWhatIsNoUsableWorkbook();
 };
@@ -436,31 +435,6 @@ void TestWorkbook::placesNewCellsAfterDimensionsInTheirRow()
     QVERIFY(book->writeFields(Sheet1, rows, &error));
     const auto sheet = records(streamOf(readAll(book->path())), 1);
     QCOMPARE(std::count_if(sheet.cbegin(), sheet.cend(), [](const auto& r) { return std::get<1>(r) == 0x00D7; }), 2);
-}
-
-void TestWorkbook::keepsEditsOfOtherPrograms()
-{
-    QTemporaryDir dir;
-    const QString path = copyData(dir, QStringLiteral("diary_xlwt.xls"));
-    Error error;
-    auto mine = Workbook::open(path, &error);
-    auto theirs = Workbook::open(path, &error);
-    QVERIFY(theirs->writeFields(Sheet1, {{10, 0, QStringLiteral("他の編集")}}, &error));
-    QVERIFY(mine->writeFields(Sheet1, {{11, 0, QStringLiteral("私の編集")}}, &error));
-    QCOMPARE(mine->lastSaveNote(), SaveNote::MergedOtherChanges);
-    QCOMPARE(table(path).field(10, 0), QStringLiteral("他の編集"));
-    QCOMPARE(table(path).field(11, 0), QStringLiteral("私の編集"));
-    // A workbook that vanished is written anew from what was read.
-    QVERIFY(QFile::remove(path));
-    QVERIFY2(mine->writeFields(Sheet1, {{12, 0, QStringLiteral("再作成")}}, &error), qPrintable(error.detail));
-    QCOMPARE(mine->lastSaveNote(), SaveNote::Recreated);
-    QCOMPARE(table(path).field(10, 0), QStringLiteral("他の編集"));
-    QCOMPARE(table(path, QStringLiteral("メモ")).field(0, 0), QStringLiteral("牛乳"));
-    // Replaced by something that is no workbook: refused, and left alone.
-    QVERIFY(writeAll(path, "<html><body>not a diary</body></html>"));
-    QVERIFY(!mine->writeFields(Sheet1, {{13, 0, QStringLiteral("x")}}, &error));
-    QCOMPARE(error.kind, ErrorKind::NotWorkbook);
-    QCOMPARE(readAll(path), QByteArray("<html><body>not a diary</body></html>"));
 }
 
 void TestWorkbook::refusesWhatIsNoUsableWorkbook_data()
