@@ -208,14 +208,7 @@ Q_ALWAYS_INLINE void StreamRewriter::writeCell(const Cell& c)
         putCellHeader(rt::LabelSst, 10, c);
         put32(m_out, m_finalIndex[c.ref]);
         break;
-    case CellKind::Formula:
-        copyRecord(c.ref);
-        for (const auto& [formula, anchors] : m_movedAnchors)
-            if (formula == c.ref)
-                for (quint32 a : anchors)
-                    copyRecord(a);
-        copyFollowing(c.ref, [&](quint16 type, qint64 p) { return isTrailer(type) && !movedAway(p); });
-        break;
+    case CellKind::Formula: writeFormula(c); break;
     default: // LABEL, RSTRING, BOOLERR as they were, a long text with its CONTINUE records
         copyRecord(c.ref);
         copyFollowing(c.ref, [](quint16 type, qint64) { return type == rt::Continue; });

@@ -403,30 +403,34 @@ void TestWorkbook::refusesWritesItCannotMake()
 
 void TestWorkbook::keepsSharedFormulasWhenTheirCellIsOverwritten()
 {
-    // A1 and A2 share a formula defined after A1's FORMULA record; A3 has a
-    // formula of its own whose text result follows in a STRING record.
-    auto formula = [](quint16 row) {
-        return record(0x0006, cellHeader(row, 0) + f64(7) + le16(0x0008) + le32(0) + le16(5)
-                                  + QByteArray("\x01\x00\x00\x00\x00", 5));
+    // A1:B4 share a formula defined after A1's FORMULA record, the others
+    // naming A1 in a PtgExp, as Excel writes a formula filled right and down;
+    // A3 has a formula of its own whose text result follows in a STRING record.
+    auto formula = [](int row, int col, int anchorRow, int anchorCol) {
+        return record(0x0006, cellHeader(row, col) + f64(7) + le16(0x0008) + le32(0) + le16(5) + char(0x01)
+                                  + le16(anchorRow) + le16(anchorCol));
     };
-    const QByteArray shared =
-        record(0x04BC, le16(0) + le16(1) + QByteArray("\x00\x00\x00\x02", 4) + le16(3) + QByteArray("\x1E\x07\x00", 3));
+    auto shared = [](int firstRow, int lastRow, int firstCol, int uses) {
+        return record(0x04BC, le16(firstRow) + le16(lastRow) + char(firstCol) + char(1) + char(0) + char(uses) + le16(3)
+                                  + QByteArray("\x1E\x07\x00", 3));
+    };
     const QByteArray textFormula = record(0x0006, cellHeader(2, 0) + QByteArray(6, 0) + le16(0xFFFF) + le16(0) + le32(0)
                                                       + le16(3) + QByteArray("\x1E\x03\x00", 3))
                                    + record(0x0207, le16(2) + char(1) + utf16(QStringLiteral("結果")));
+    const QByteArray cells = formula(0, 0, 0, 0) + shared(0, 3, 0, 4) + formula(0, 1, 0, 0) + formula(1, 0, 0, 0)
+                             + textFormula + formula(3, 0, 0, 0);
     QTemporaryDir dir;
     Error error;
-    auto book = openFile(
-        dir, workbookFile(workbookStream({}, {{Sheet1, formula(0) + shared + formula(1) + textFormula}})), &error);
+    auto book = openFile(dir, workbookFile(workbookStream({}, {{Sheet1, cells}})), &error);
     QVERIFY2(book, qPrintable(error.detail));
     QVERIFY2(book->writeFields(Sheet1, {{-1, 0, QStringLiteral("見出し")}}, &error), qPrintable(error.detail));
-    QCOMPARE(table(book->path()).records, (QList<QStringList>{{"7"}, {"結果"}}));
-    // The definition now follows A2, the formula still using it.
+    QCOMPARE(table(book->path()).records, (QList<QStringList>{{"7"}, {"結果"}, {"7"}}));
+    // B1 and A2 each define the formula for the cells from them on, which name them.
     const QByteArray stream = streamOf(readAll(book->path()));
-    const qsizetype a2 = stream.indexOf(formula(1));
-    QVERIFY(a2 > 0);
-    QCOMPARE(stream.mid(a2 + formula(1).size(), shared.size()), shared);
-    QCOMPARE(stream.count(shared), 1);
+    QVERIFY(stream.contains(formula(0, 1, 0, 1) + shared(0, 0, 1, 1)));
+    QVERIFY(stream.contains(formula(1, 0, 1, 0) + shared(1, 3, 0, 2)));
+    QVERIFY(stream.contains(formula(3, 0, 1, 0)));
+    QVERIFY(!stream.contains(shared(0, 3, 0, 4)));
 }
 
 // The stream positions of a later sheet's BOUNDSHEET start and of its INDEX's
