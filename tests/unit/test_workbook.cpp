@@ -451,7 +451,10 @@ static QList<quint32> laterSheetPositions(const QByteArray& stream)
 void TestWorkbook::movesTheIndexOfSheetsAfterTheWrittenOne()
 {
     const QByteArray index = record(0x020B, le32(0) + le32(0) + le32(1) + le32(0) + le32(0));
-    QByteArray stream = workbookStream({}, {{Sheet1, {}}, {QStringLiteral("S2"), index}});
+    // The written sheet's row without cells (a height of its own, as xlwt writes it) and embedded chart.
+    const QByteArray emptyRow = record(0x0208, le16(7) + le16(0) + le16(1) + le16(600) + le32(0) + le32(0x000F0100));
+    const QByteArray chart = bof(0x0020) + record(0x0200, le32(0) + le32(3) + le16(0) + le16(2) + le16(0)) + eof();
+    QByteArray stream = workbookStream({}, {{Sheet1, emptyRow + chart}, {QStringLiteral("S2"), index}});
     const quint32 start = laterSheetPositions(stream)[0];
     stream.replace(start + 24 + 12, 8, le32(start) + le32(start + 20)); // its BOF and its INDEX
     QTemporaryDir dir;
@@ -459,9 +462,11 @@ void TestWorkbook::movesTheIndexOfSheetsAfterTheWrittenOne()
     auto book = openFile(dir, workbookFile(stream), &error);
     QVERIFY2(book, qPrintable(error.detail));
     QVERIFY(book->writeFields(Sheet1, {{0, 0, QString(300, u'字')}}, &error));
-    const QList<quint32> after = laterSheetPositions(streamOf(readAll(book->path())));
+    const QByteArray written = streamOf(readAll(book->path()));
+    const QList<quint32> after = laterSheetPositions(written);
     QVERIFY(after[0] > start);
     QCOMPARE(after.mid(1), (QList<quint32>{after[0], after[0] + 20}));
+    QVERIFY(written.contains(emptyRow) && written.contains(chart));
 }
 
 // The records of a stream's last substream (here the sheet), from its BOF on.
