@@ -83,7 +83,7 @@ private slots:
     void readsWorkbooksOfRealWriters();
     void readsEveryStringAndCellEncoding();
     void lastOfTwoRecordsForOneCellWins();
-    void readsBiff8WhateverItsStreamIsCalled();
+    void readsBiff8WhateverItsStreamIsCalledAndItsSectors();
     void writeChangesOnlyTheWrittenFields_data();
     void writeChangesOnlyTheWrittenFields();
     void storesNumbersAndTexts();
@@ -255,17 +255,26 @@ void TestWorkbook::lastOfTwoRecordsForOneCellWins()
     }
 }
 
-void TestWorkbook::readsBiff8WhateverItsStreamIsCalled()
+void TestWorkbook::readsBiff8WhateverItsStreamIsCalledAndItsSectors()
 {
     const QByteArray sst = record(0x00FC, le32(1) + le32(1) + le16(1) + char(0) + "a");
-    for (const char* name : {"Book", "BOOK", "WORKBOOK"}) {
+    const QByteArray stream = workbookStream(sst, {{Sheet1, labelSst(1, 0, 0)}});
+    QList<std::pair<const char*, QByteArray>> files;
+    for (const char* name : {"Book", "BOOK", "WORKBOOK"})
+        files.append({name, compoundFile({{name, stream}})});
+    // Sectors of 4096 bytes; a last sector that ends with the stream's bytes.
+    for (const auto& [shift, cutShort] : {std::pair{9, true}, {12, false}, {12, true}})
+        files.append({"Workbook", handLaidCompoundFile(stream + QByteArray(5000, '\0'), shift, cutShort)});
+    for (const auto& [name, bytes] : files) {
         QTemporaryDir dir;
         Error error;
-        auto book = openFile(dir, compoundFile({{name, workbookStream(sst, {{Sheet1, labelSst(1, 0, 0)}})}}), &error);
+        auto book = openFile(dir, bytes, &error);
         QVERIFY2(book, qPrintable(QString::fromLatin1(name) + u' ' + error.detail));
         QVERIFY(book->writeFields(Sheet1, {{1, 0, QStringLiteral("b")}}, &error));
         QCOMPARE(table(book->path()).records, (QList<QStringList>{{"a"}, {"b"}}));
-        QVERIFY(!streamOf(readAll(book->path()), name).isEmpty()); // written back under its own name
+        const QByteArray written = readAll(book->path());
+        QVERIFY(!streamOf(written, name).isEmpty()); // under its own name, in whole 512-byte sectors
+        QCOMPARE(written.size() % 512, 0);
     }
 }
 
@@ -565,6 +574,8 @@ void TestWorkbook::refusesWhatIsNoUsableWorkbook_data()
     QTest::newRow("compound file of another program")
         << compoundFile({{"WordDocument", noise}}) << ErrorKind::NotWorkbook;
     QTest::newRow("truncated workbook") << real.left(real.size() / 2) << ErrorKind::Damaged;
+    QTest::newRow("last sector ending inside the stream")
+        << handLaidCompoundFile(good + QByteArray(5000, '\0'), 12, true).chopped(1) << ErrorKind::Damaged;
     QTest::newRow("BIFF5 Book stream") << readAll(dataFile(QStringLiteral("old_biff5.xls"))) << ErrorKind::OldFormat;
     QTest::newRow("Excel 2.1 worksheet, no compound file")
         << record(0x0009, le16(2) + le16(0x10)) + eof() << ErrorKind::OldFormat;
