@@ -130,6 +130,7 @@ private:
     QString tree();
     QString treeEntry(const Pending& at);
     QString streamChain(const char* e, quint32 index, bool topLevel);
+    QString miniChain(const char* e, quint32 index, quint32 size);
     void dropAmbiguousExtent();
 
     const QByteArray& m_file;
@@ -147,6 +148,8 @@ private:
     std::vector<quint32> m_dirSectors;
     quint32 m_entryCount = 0;
     quint32 m_rootSize = 0;
+    qint64 m_miniInFile = 0xFFFFFFFF; // how much of the mini stream lies in the file
+    std::vector<quint32> m_miniSectors;
     std::vector<quint32> m_miniFat;
     std::optional<ChainWalker> m_mini;
     std::vector<quint32> m_topLevelSizes;
@@ -245,8 +248,10 @@ QString Checker::directory()
         return QStringLiteral("the mini stream is larger than the file");
     if (m_rootSize > 0) {
         const qint64 length = m_big->walk(u32(root + 0x74));
-        if (length < 0 || length * m_sectorSize < qint64(m_rootSize) || !inFile(m_rootSize))
+        if (length < 0 || length * m_sectorSize < qint64(m_rootSize))
             return QStringLiteral("broken mini stream chain");
+        if (!inFile(m_rootSize))
+            m_miniInFile = m_big->shortAt() * m_sectorSize + m_shortBytes;
     }
     return QString();
 }
@@ -324,13 +329,8 @@ QString Checker::streamChain(const char* e, quint32 index, bool topLevel)
         m_topLevelSizes.push_back(size);
     if (size > quint64(m_file.size()))
         return QStringLiteral("stream %1 is larger than the file").arg(index);
-    if (size < MiniStreamCutoff) {
-        // libgsf copies a small stream's whole chain into a buffer of the cutoff size.
-        const qint64 length = m_mini->walk(u32(e + 0x74));
-        if (length < 0 || length * MiniSectorSize < size || length * MiniSectorSize > MiniStreamCutoff)
-            return QStringLiteral("broken mini sector chain of stream %1").arg(index);
-        return QString();
-    }
+    if (size < MiniStreamCutoff)
+        return miniChain(e, index, size);
     const quint16 nameLength = u16(e + 0x40);
     const bool wanted = m_extent && topLevel
                         && QString::fromUtf16(reinterpret_cast<const char16_t*>(e), nameLength / 2 - 1)
@@ -347,6 +347,23 @@ QString Checker::streamChain(const char* e, quint32 index, bool topLevel)
                   }) == sectors.end()) {
         m_extent->offset = sectorOffset(sectors.front());
         m_extent->size = size;
+    }
+    return QString();
+}
+
+// A small stream's chain in the mini stream, whose bytes must lie in the file.
+QString Checker::miniChain(const char* e, quint32 index, quint32 size)
+{
+    m_miniSectors.clear();
+    // libgsf copies a small stream's whole chain into a buffer of the cutoff size.
+    const qint64 length = m_mini->walk(u32(e + 0x74), &m_miniSectors);
+    if (length < 0 || length * MiniSectorSize < size || length * MiniSectorSize > MiniStreamCutoff)
+        return QStringLiteral("broken mini sector chain of stream %1").arg(index);
+    for (qint64 k = 0; k * MiniSectorSize < size; ++k) {
+        const qint64 end =
+            qint64(m_miniSectors[k]) * MiniSectorSize + std::min<qint64>(MiniSectorSize, size - k * MiniSectorSize);
+        if (end > m_miniInFile)
+            return QStringLiteral("stream %1 runs past the end of the file").arg(index);
     }
     return QString();
 }
