@@ -83,7 +83,7 @@ private slots:
     void readsWorkbooksOfRealWriters();
     void readsEveryStringAndCellEncoding();
     void lastOfTwoRecordsForOneCellWins();
-    void readsBiff8WhateverItsStreamIsCalledAndItsSectors();
+    void readsBiff8WhateverItsStreamIsCalled();
     void writeChangesOnlyTheWrittenFields_data();
     void writeChangesOnlyTheWrittenFields();
     void storesNumbersAndTexts();
@@ -255,7 +255,7 @@ void TestWorkbook::lastOfTwoRecordsForOneCellWins()
     }
 }
 
-void TestWorkbook::readsBiff8WhateverItsStreamIsCalledAndItsSectors()
+void TestWorkbook::readsBiff8WhateverItsStreamIsCalled()
 {
     const QByteArray sst = record(0x00FC, le32(1) + le32(1) + le16(1) + char(0) + "a");
     const QByteArray stream = workbookStream(sst, {{Sheet1, labelSst(1, 0, 0)}});
@@ -272,9 +272,8 @@ void TestWorkbook::readsBiff8WhateverItsStreamIsCalledAndItsSectors()
         QVERIFY2(book, qPrintable(QString::fromLatin1(name) + u' ' + error.detail));
         QVERIFY(book->writeFields(Sheet1, {{1, 0, QStringLiteral("b")}}, &error));
         QCOMPARE(table(book->path()).records, (QList<QStringList>{{"a"}, {"b"}}));
-        const QByteArray written = readAll(book->path());
-        QVERIFY(!streamOf(written, name).isEmpty()); // under its own name, in whole 512-byte sectors
-        QCOMPARE(written.size() % 512, 0);
+        const QByteArray written = readAll(book->path()); // under its own name, in whole 512-byte sectors
+        QVERIFY(!streamOf(written, name).isEmpty() && written.size() % 512 == 0);
     }
 }
 
