@@ -10,6 +10,7 @@ Needs python3-xlwt, LibreOffice (soffice) and Gnumeric (ssconvert).
 
 import os
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -38,6 +39,9 @@ def xlwt_seeds(out):
     sheet.write(3, 5, 0.1)
     sheet.write(3, 6, True)
     book.save(os.path.join(out, "xlwt_diary.xls"))
+    # The same in 4096-byte sectors (version 4), the last one ending with the stream.
+    with open(os.path.join(out, "xlwt_diary_v4.xls"), "wb") as f:
+        f.write(hand_laid(book.get_biff_data(), 12))
 
     # A second sheet with a formula, rich text and an error value.
     book = xlwt.Workbook(encoding="utf-8")
@@ -69,6 +73,41 @@ def xlwt_seeds(out):
     book = xlwt.Workbook(encoding="utf-8")
     book.add_sheet("Sheet1")
     book.save(os.path.join(out, "xlwt_empty.xls"))
+
+    # Rows without cells of a height of their own (one marked custom), an embedded chart, a short last sector.
+    book = xlwt.Workbook(encoding="utf-8")
+    sheet = book.add_sheet("Sheet1")
+    for r in range(4):
+        sheet.write(r, 0, "行%d" % r)
+    sheet.row(5).height = 600
+    sheet.row(6).height, sheet.row(6).height_mismatch = 900, True
+    with open(os.path.join(out, "xlwt_chart_short_sector.xls"), "wb") as f:
+        f.write(hand_laid(with_chart(book.get_biff_data()), 9))
+
+
+def with_chart(stream):
+    # An embedded chart substream with DIMENSIONS of its own before the sheet's WINDOW2: no position moves.
+    rec = lambda kind, data: struct.pack("<HH", kind, len(data)) + data
+    chart = rec(0x0809, struct.pack("<HH12x", 0x0600, 0x0020)) + rec(0x0200, struct.pack("<IIHHH", 0, 3, 0, 2, 0))
+    p = 0
+    while struct.unpack_from("<H", stream, p)[0] != 0x023E:
+        p += 4 + struct.unpack_from("<H", stream, p + 2)[0]
+    return stream[:p] + chart + rec(0x000A, b"") + stream[p:]
+
+
+def hand_laid(stream, shift):
+    """A compound file as some writers lay it out: a FAT sector, a directory sector, the Workbook
+    stream (zeros after its EOF past 4096 bytes) in sectors of 2**shift bytes, the last one short."""
+    size, stream = 1 << shift, stream.ljust(5000, b"\0")
+    n = -(-len(stream) // size)
+    fat = [0xFFFFFFFD, 0xFFFFFFFE] + [k + 3 if k + 1 < n else 0xFFFFFFFE for k in range(n)]
+    header = struct.pack("<8s16sHHHHH6x10I", b"\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", b"", 0x3E, 4 if shift == 12 else 3,
+                         0xFFFE, shift, 6, int(shift == 12), 1, 1, 0, 4096, 0xFFFFFFFE, 0, 0xFFFFFFFE, 0, 0)
+    entry = lambda name, kind, child, start, length: (name + "\0").encode("utf-16-le").ljust(64, b"\0") + struct.pack(
+        "<HBB3I36x3I", 2 * len(name) + 2, kind, 1, 0xFFFFFFFF, 0xFFFFFFFF, child, start, length, 0)
+    directory = entry("Root Entry", 5, 1, 0xFFFFFFFE, 0) + entry("Workbook", 2, 0xFFFFFFFF, 2, len(stream))
+    return ((header + b"\xFF" * 432).ljust(max(512, size), b"\0")
+            + struct.pack("<%dI" % len(fat), *fat).ljust(size, b"\xFF") + directory.ljust(size, b"\0") + stream)
 
 
 def rich_cell():
@@ -104,12 +143,19 @@ def run(args):
 
 def converted_seeds(out):
     with tempfile.TemporaryDirectory() as tmp:
-        source = os.path.join(tmp, "small.fods")
+        source, shared = os.path.join(tmp, "small.fods"), os.path.join(tmp, "shared.fods")
         write_fods(source)
+        # Formulas filled down, which LibreOffice writes as shared formulas; the
+        # fuzzer's writes overwrite B2, the first cell of one, and C5 inside another.
+        rows = [[fods.cell(r), fods.cell(None, formula="of:=[.A%d]*2" % (r + 1), cached=r * 2) if r else fods.cell(""),
+                 fods.cell(None, formula="of:=[.A%d]+1" % (r + 1), cached=r + 1)] for r in range(6)]
+        fods.write(shared, "", ['<table:table table:name="Sheet1">%s</table:table>' % "".join(
+            "<table:table-row>%s</table:table-row>" % "".join(r) for r in rows)])
         profile = "file://" + os.path.join(tmp, "profile")
         run(["soffice", "-env:UserInstallation=" + profile, "--headless",
-             "--convert-to", "xls:MS Excel 97", "--outdir", tmp, source])
+             "--convert-to", "xls:MS Excel 97", "--outdir", tmp, source, shared])
         shutil.copy(os.path.join(tmp, "small.xls"), os.path.join(out, "libreoffice_small.xls"))
+        shutil.copy(os.path.join(tmp, "shared.xls"), os.path.join(out, "libreoffice_shared_formula.xls"))
         run(["soffice", "-env:UserInstallation=" + profile, "--headless",
              "--convert-to", "ods", "--outdir", tmp, source])
         ods = os.path.join(tmp, "small.ods")

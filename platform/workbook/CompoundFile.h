@@ -45,7 +45,8 @@ QString compoundFileProblem(const QByteArray& file, const QString& extentOf = QS
 // every copy of that stream's data).
 bool readCompoundFile(const QByteArray& file, CompoundEntry* root, Error* error, const QString& viewOf = QString());
 
-// Writes the tree as a new compound file (512-byte sectors).
+// Writes the tree as a new compound file of 512-byte sectors (version 3),
+// whatever the sectors of the file it was read from.
 bool writeCompoundFile(const CompoundEntry& root, QByteArray* file, Error* error);
 
 // Excel's class id for a workbook storage.

@@ -1,5 +1,10 @@
 // The compound file's structure checked before libgsf follows it: header,
 // FAT and DIFAT, directory chain and tree, mini stream and every stream's chain.
+// Sectors are of 512 bytes (version 3) or 4096 (version 4, whose header sector
+// is padded to that size); libgsf 1.14.50 reads both. The last sector may end
+// early, after the bytes of the stream it holds, as some writers leave it:
+// libgsf reads a stream's bytes only, but the FAT, DIFAT, directory and mini
+// FAT sectors in whole.
 #include "platform/workbook/CompoundFile.h"
 
 #include "platform/workbook/Bytes.h"
@@ -16,7 +21,6 @@ constexpr char Signature[8] = {char(0xD0), char(0xCF), char(0x11), char(0xE0),
 constexpr quint32 EndOfChain = 0xFFFFFFFE;
 constexpr quint32 NoStream = 0xFFFFFFFF;
 constexpr int HeaderSize = 512;
-constexpr int SectorSize = 512;
 constexpr int MiniSectorSize = 64;
 constexpr quint32 MiniStreamCutoff = 4096;
 constexpr int HeaderDifatEntries = 109;
@@ -28,9 +32,11 @@ constexpr int MaxTreeDepth = 2000;
 // crafted files with many entries sharing one long chain from taking quadratic time.
 class ChainWalker {
 public:
-    ChainWalker(const std::vector<quint32>& table, quint32 usable)
+    // shortSector is the one that ends early, if any (else NoStream).
+    ChainWalker(const std::vector<quint32>& table, quint32 usable, quint32 shortSector = NoStream)
         : m_table(table)
         , m_usable(std::min<quint64>(usable, table.size()))
+        , m_short(shortSector)
         , m_seen(m_usable, 0)
         , m_budget(2 * qint64(m_usable) + 64)
     {
@@ -41,21 +47,28 @@ public:
     qint64 walk(quint32 start, std::vector<quint32>* sectors = nullptr)
     {
         ++m_generation;
+        m_shortAt = -1;
         qint64 length = 0;
         for (quint32 s = start; s != EndOfChain; s = m_table[s]) {
             if (s >= m_usable || m_seen[s] == m_generation || --m_budget < 0)
                 return -1;
             m_seen[s] = m_generation;
+            if (s == m_short)
+                m_shortAt = length;
             ++length;
             if (sectors)
                 sectors->push_back(s);
         }
         return length;
     }
+    // Where the last chain walked holds the short sector, or -1.
+    qint64 shortAt() const { return m_shortAt; }
 
 private:
     const std::vector<quint32>& m_table;
     quint32 m_usable;
+    quint32 m_short;
+    qint64 m_shortAt = -1;
     std::vector<quint32> m_seen;
     quint32 m_generation = 0;
     qint64 m_budget;
@@ -97,8 +110,17 @@ private:
         bool topLevel;
     };
 
-    const char* sector(quint32 s) const { return m_h + HeaderSize + qsizetype(s) * SectorSize; }
-    const char* entry(quint32 i) const { return sector(m_dirSectors[i / 4]) + (i % 4) * 128; }
+    qint64 sectorOffset(quint32 s) const { return m_firstSector + qint64(s) * m_sectorSize; }
+    const char* sector(quint32 s) const { return m_h + sectorOffset(s); }
+    const char* entry(quint32 i) const
+    {
+        return sector(m_dirSectors[i / (m_sectorSize / 128)]) + (i % (m_sectorSize / 128)) * 128;
+    }
+    // Whether the bytes of a stream of this size lie in the file, its chain just walked.
+    bool inFile(quint64 size) const
+    {
+        return m_big->shortAt() < 0 || size <= quint64(m_big->shortAt()) * m_sectorSize + m_shortBytes;
+    }
 
     QString header();
     QString fatSectors();
@@ -108,19 +130,26 @@ private:
     QString tree();
     QString treeEntry(const Pending& at);
     QString streamChain(const char* e, quint32 index, bool topLevel);
+    QString miniChain(const char* e, quint32 index, quint32 size);
     void dropAmbiguousExtent();
 
     const QByteArray& m_file;
     const char* m_h;
     const QString& m_extentOf;
     StreamExtent* m_extent;
-    quint32 m_sectorCount = 0;
+    int m_sectorSize = 512;
+    qint64 m_firstSector = HeaderSize; // the header sector is padded to the sector size
+    quint32 m_sectorCount = 0;         // sectors in the file, the short one counted
+    quint32 m_wholeSectors = 0;
+    qint64 m_shortBytes = 0; // of the short sector, if any
     std::vector<quint32> m_fatSectors;
     std::vector<quint32> m_fat;
     std::optional<ChainWalker> m_big;
     std::vector<quint32> m_dirSectors;
     quint32 m_entryCount = 0;
     quint32 m_rootSize = 0;
+    qint64 m_miniInFile = 0xFFFFFFFF; // how much of the mini stream lies in the file
+    std::vector<quint32> m_miniSectors;
     std::vector<quint32> m_miniFat;
     std::optional<ChainWalker> m_mini;
     std::vector<quint32> m_topLevelSizes;
@@ -134,12 +163,19 @@ QString Checker::header()
         return QStringLiteral("the compound file header is incomplete");
     if (u16(m_h + 0x1C) != 0xFFFE)
         return QStringLiteral("bad byte order mark");
-    if (u16(m_h + 0x1E) != 9)
-        return QStringLiteral("unsupported sector size 2^%1").arg(u16(m_h + 0x1E));
+    const quint16 shift = u16(m_h + 0x1E);
+    if (shift != 9 && shift != 12)
+        return QStringLiteral("unsupported sector size 2^%1").arg(shift);
     if (u16(m_h + 0x20) != 6 || u32(m_h + 0x38) != MiniStreamCutoff)
         return QStringLiteral("unsupported mini sector layout");
-    // Whole sectors only: libgsf cannot read a partial last sector.
-    m_sectorCount = quint32((m_file.size() - HeaderSize) / SectorSize);
+    m_sectorSize = 1 << shift;
+    m_firstSector = std::max(HeaderSize, m_sectorSize);
+    if (m_file.size() < m_firstSector)
+        return QStringLiteral("the compound file header is incomplete");
+    const qint64 body = m_file.size() - m_firstSector;
+    m_wholeSectors = quint32(body / m_sectorSize);
+    m_shortBytes = body % m_sectorSize;
+    m_sectorCount = m_wholeSectors + (m_shortBytes > 0 ? 1 : 0);
     const quint32 fatCount = u32(m_h + 0x2C);
     const quint32 difatCount = u32(m_h + 0x48);
     const quint32 miniFatCount = u32(m_h + 0x40);
@@ -148,7 +184,7 @@ QString Checker::header()
     return QString();
 }
 
-// FAT sector numbers: 109 in the header, then DIFAT sectors of 127 and a link.
+// FAT sector numbers: 109 in the header, then DIFAT sectors of 127 (or 1023) and a link.
 QString Checker::fatSectors()
 {
     const quint32 fatCount = u32(m_h + 0x2C);
@@ -158,20 +194,21 @@ QString Checker::fatSectors()
     for (quint32 i = 0; i < std::min<quint32>(fatCount, HeaderDifatEntries); ++i)
         m_fatSectors.push_back(u32(m_h + 0x4C + 4 * i));
     quint32 remaining = fatCount - quint32(m_fatSectors.size());
-    std::vector<char> difatSeen(m_sectorCount, 0);
+    const quint32 perSector = quint32(m_sectorSize / 4 - 1);
+    std::vector<char> difatSeen(m_wholeSectors, 0);
     for (quint32 k = 0; k < difatCount; ++k) {
-        if (difatNext >= m_sectorCount || difatSeen[difatNext])
+        if (difatNext >= m_wholeSectors || difatSeen[difatNext])
             return QStringLiteral("broken DIFAT chain");
         difatSeen[difatNext] = 1;
         const char* d = sector(difatNext);
         const bool last = k + 1 == difatCount;
-        if ((last && remaining > 127) || (!last && remaining < 127))
+        if ((last && remaining > perSector) || (!last && remaining < perSector))
             return QStringLiteral("DIFAT sector count does not match the FAT");
-        const quint32 take = last ? remaining : 127;
+        const quint32 take = last ? remaining : perSector;
         for (quint32 i = 0; i < take; ++i)
             m_fatSectors.push_back(u32(d + 4 * i));
         remaining -= take;
-        difatNext = u32(d + 4 * 127);
+        difatNext = u32(d + 4 * perSector);
     }
     if (remaining != 0)
         return QStringLiteral("the FAT is incomplete");
@@ -180,27 +217,27 @@ QString Checker::fatSectors()
 
 QString Checker::fat()
 {
-    m_fat.reserve(size_t(u32(m_h + 0x2C)) * (SectorSize / 4));
+    m_fat.reserve(size_t(u32(m_h + 0x2C)) * (m_sectorSize / 4));
     for (quint32 s : m_fatSectors) {
-        if (s >= m_sectorCount)
+        if (s >= m_wholeSectors)
             return QStringLiteral("FAT sector %1 lies beyond the end of the file").arg(s);
         const char* d = sector(s);
-        for (int i = 0; i < SectorSize / 4; ++i)
+        for (int i = 0; i < m_sectorSize / 4; ++i)
             m_fat.push_back(u32(d + 4 * i));
     }
     if (invalidEntry(m_fat))
         return QStringLiteral("the FAT holds an impossible sector number");
     // One walker for every chain in the FAT: its step budget covers them all.
-    m_big.emplace(m_fat, m_sectorCount);
+    m_big.emplace(m_fat, m_sectorCount, m_shortBytes > 0 ? m_wholeSectors : NoStream);
     return QString();
 }
 
 // The directory's chain and its root entry, which holds the mini stream.
 QString Checker::directory()
 {
-    if (m_big->walk(u32(m_h + 0x30), &m_dirSectors) <= 0)
+    if (m_big->walk(u32(m_h + 0x30), &m_dirSectors) <= 0 || m_big->shortAt() >= 0)
         return QStringLiteral("broken directory chain");
-    m_entryCount = quint32(m_dirSectors.size() * (SectorSize / 128));
+    m_entryCount = quint32(m_dirSectors.size() * (m_sectorSize / 128));
     const char* root = entry(0);
     if (u8(root + 0x42) != 5)
         return QStringLiteral("the first directory entry is not the root");
@@ -211,8 +248,10 @@ QString Checker::directory()
         return QStringLiteral("the mini stream is larger than the file");
     if (m_rootSize > 0) {
         const qint64 length = m_big->walk(u32(root + 0x74));
-        if (length < 0 || length * SectorSize < qint64(m_rootSize))
+        if (length < 0 || length * m_sectorSize < qint64(m_rootSize))
             return QStringLiteral("broken mini stream chain");
+        if (!inFile(m_rootSize))
+            m_miniInFile = m_big->shortAt() * m_sectorSize + m_shortBytes;
     }
     return QString();
 }
@@ -222,10 +261,10 @@ QString Checker::miniStream()
     const quint32 miniFatStart = u32(m_h + 0x3C);
     if (miniFatStart != EndOfChain) {
         std::vector<quint32> miniFatSectors;
-        if (m_big->walk(miniFatStart, &miniFatSectors) < 0)
+        if (m_big->walk(miniFatStart, &miniFatSectors) < 0 || m_big->shortAt() >= 0)
             return QStringLiteral("broken mini FAT chain");
         for (quint32 s : miniFatSectors)
-            for (int i = 0; i < SectorSize / 4; ++i)
+            for (int i = 0; i < m_sectorSize / 4; ++i)
                 m_miniFat.push_back(u32(sector(s) + 4 * i));
     }
     if (invalidEntry(m_miniFat))
@@ -290,13 +329,8 @@ QString Checker::streamChain(const char* e, quint32 index, bool topLevel)
         m_topLevelSizes.push_back(size);
     if (size > quint64(m_file.size()))
         return QStringLiteral("stream %1 is larger than the file").arg(index);
-    if (size < MiniStreamCutoff) {
-        // libgsf copies a small stream's whole chain into a buffer of the cutoff size.
-        const qint64 length = m_mini->walk(u32(e + 0x74));
-        if (length < 0 || length * MiniSectorSize < size || length * MiniSectorSize > MiniStreamCutoff)
-            return QStringLiteral("broken mini sector chain of stream %1").arg(index);
-        return QString();
-    }
+    if (size < MiniStreamCutoff)
+        return miniChain(e, index, size);
     const quint16 nameLength = u16(e + 0x40);
     const bool wanted = m_extent && topLevel
                         && QString::fromUtf16(reinterpret_cast<const char16_t*>(e), nameLength / 2 - 1)
@@ -304,13 +338,32 @@ QString Checker::streamChain(const char* e, quint32 index, bool topLevel)
                                == 0;
     std::vector<quint32> sectors;
     const qint64 length = m_big->walk(u32(e + 0x74), wanted ? &sectors : nullptr);
-    if (length < 0 || length * SectorSize < qint64(size))
+    if (length < 0 || length * m_sectorSize < qint64(size))
         return QStringLiteral("broken sector chain of stream %1").arg(index);
+    if (!inFile(size))
+        return QStringLiteral("stream %1 runs past the end of the file").arg(index);
     if (wanted && std::adjacent_find(sectors.begin(), sectors.end(), [](quint32 a, quint32 b) {
                       return b != a + 1;
                   }) == sectors.end()) {
-        m_extent->offset = HeaderSize + qint64(sectors.front()) * SectorSize;
+        m_extent->offset = sectorOffset(sectors.front());
         m_extent->size = size;
+    }
+    return QString();
+}
+
+// A small stream's chain in the mini stream, whose bytes must lie in the file.
+QString Checker::miniChain(const char* e, quint32 index, quint32 size)
+{
+    m_miniSectors.clear();
+    // libgsf copies a small stream's whole chain into a buffer of the cutoff size.
+    const qint64 length = m_mini->walk(u32(e + 0x74), &m_miniSectors);
+    if (length < 0 || length * MiniSectorSize < size || length * MiniSectorSize > MiniStreamCutoff)
+        return QStringLiteral("broken mini sector chain of stream %1").arg(index);
+    for (qint64 k = 0; k * MiniSectorSize < size; ++k) {
+        const qint64 end =
+            qint64(m_miniSectors[k]) * MiniSectorSize + std::min<qint64>(MiniSectorSize, size - k * MiniSectorSize);
+        if (end > m_miniInFile)
+            return QStringLiteral("stream %1 runs past the end of the file").arg(index);
     }
     return QString();
 }

@@ -38,7 +38,9 @@ public:
         if (m_afterCell && isTrailer(r.type))
             return false; // travels with its cell
         m_afterCell = false;
-        noteCarried(r);
+        if (r.type == rt::Dimensions && m_dimensionsAt >= 0)
+            return false; // one is written
+        noteCarried(r, pos);
         return true;
     }
 
@@ -60,16 +62,20 @@ public:
     }
 
 private:
-    void noteCarried(const RecordView& r)
+    void noteCarried(const RecordView& r, qint64 pos)
     {
-        if (r.type == rt::ColInfo && r.size >= 8)
+        if (r.type == rt::ColInfo && r.size >= 8) {
             m_layout->columns.push_back({u16(r.data), u16(r.data + 2), u16(r.data + 6)});
-        else if (r.type == rt::DefaultRowHeight && r.size >= 4 && u16(r.data + 2) != 0)
+        } else if (r.type == rt::DefaultRowHeight && r.size >= 4 && u16(r.data + 2) != 0) {
             m_layout->defaultHeight = u16(r.data + 2);
-        else if (r.type == rt::Dimensions && m_dimensionsAt < 0)
+        } else if (r.type == rt::Dimensions) {
             m_dimensionsAt = qint64(m_layout->others.size());
-        else if (r.type == rt::Window2 && m_window2At < 0)
+            m_layout->dimensionsPos = quint32(pos);
+        } else if (r.type == rt::DefColWidth && m_layout->defColWidthPos == 0) {
+            m_layout->defColWidthPos = quint32(pos);
+        } else if (r.type == rt::Window2 && m_window2At < 0) {
             m_window2At = qint64(m_layout->others.size());
+        }
     }
 
     SheetLayout* m_layout;

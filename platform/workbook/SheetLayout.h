@@ -44,6 +44,9 @@ struct ColumnFormat {
 struct SheetLayout {
     quint32 bofPos = 0;
     std::vector<quint32> others; // records carried over unchanged, in order
+    // The sheet's own DIMENSIONS (written anew) and DEFCOLWIDTH, or 0; not those of an embedded chart.
+    quint32 dimensionsPos = 0;
+    quint32 defColWidthPos = 0;
     size_t split = 0;            // the cell table goes before others[split]
     std::vector<RowRecord> rows; // sorted, one per row
     std::vector<ColumnFormat> columns;

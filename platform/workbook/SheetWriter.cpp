@@ -4,7 +4,7 @@
 
 namespace workbook::detail {
 
-// Rows with cells or a ROW record worth keeping, in order.
+// Rows with cells or a ROW record, in order.
 std::vector<StreamRewriter::RowOut> StreamRewriter::rowsOut() const
 {
     std::vector<RowOut> rows;
@@ -19,10 +19,6 @@ std::vector<StreamRewriter::RowOut> StreamRewriter::rowsOut() const
         while (c < m_merged.size() && m_merged[c].row == row.row)
             ++c;
         row.end = c;
-        // Without cells, a ROW record stays only if it says something
-        // (outline, hidden, height or format of its own).
-        if (row.begin == row.end && (u32(at(row.rowPos + 4 + 12)) & 0xF7) == 0)
-            continue;
         rows.push_back(row);
     }
     return rows;
@@ -73,17 +69,16 @@ qint64 StreamRewriter::writeIndex(const std::vector<RowOut>& rows, size_t blocks
     return indexPos;
 }
 
-// A record carried over; DIMENSIONS is written anew, once.
+// A record carried over; the sheet's DIMENSIONS is written anew.
 void StreamRewriter::copyOther(quint32 pos)
 {
-    const quint16 type = recordOf(pos).type;
-    if (type == rt::Dimensions) {
-        if (!m_dimensionsDone)
+    if (pos == m_layout.dimensionsPos) {
+        if (!m_dimensionsDone) // it came after the cells
             writeDimensions();
         m_dimensionsDone = true;
         return;
     }
-    if (type == rt::DefColWidth && m_defColWidthAt < 0)
+    if (pos == m_layout.defColWidthPos)
         m_defColWidthAt = m_out.size();
     copyRecord(pos);
 }
@@ -144,12 +139,16 @@ void StreamRewriter::writeTargetSheet()
         set32(m_out, indexPos + 4 + 16 + 4 * qsizetype(b), dbcells[b]);
 }
 
+// A row's ROW record with its cells' columns; one of a row without cells as it was.
 void StreamRewriter::writeRow(const RowOut& row)
 {
     putRecordHeader(m_out, rt::Row, 16);
     const qint64 data = m_out.size();
+    const bool hasCells = row.begin < row.end;
     if (row.rowPos >= 0) {
         m_out.append(at(row.rowPos + 4), 16);
+        if (!hasCells)
+            return;
     } else {
         put16(m_out, row.row);
         put32(m_out, 0);
@@ -157,9 +156,8 @@ void StreamRewriter::writeRow(const RowOut& row)
         put32(m_out, 0);
         put32(m_out, 0x000F0100); // default flags, as Excel writes them
     }
-    const bool hasCells = row.begin < row.end;
-    set16(m_out, data + 2, hasCells ? m_merged[row.begin].col : 0);
-    set16(m_out, data + 4, hasCells ? m_merged[row.end - 1].col + 1 : 0);
+    set16(m_out, data + 2, m_merged[row.begin].col);
+    set16(m_out, data + 4, m_merged[row.end - 1].col + 1);
 }
 
 Q_ALWAYS_INLINE void StreamRewriter::putCellHeader(quint16 type, int size, const Cell& c)
@@ -208,14 +206,7 @@ Q_ALWAYS_INLINE void StreamRewriter::writeCell(const Cell& c)
         putCellHeader(rt::LabelSst, 10, c);
         put32(m_out, m_finalIndex[c.ref]);
         break;
-    case CellKind::Formula:
-        copyRecord(c.ref);
-        for (const auto& [formula, anchors] : m_movedAnchors)
-            if (formula == c.ref)
-                for (quint32 a : anchors)
-                    copyRecord(a);
-        copyFollowing(c.ref, [&](quint16 type, qint64 p) { return isTrailer(type) && !movedAway(p); });
-        break;
+    case CellKind::Formula: writeFormula(c); break;
     default: // LABEL, RSTRING, BOOLERR as they were, a long text with its CONTINUE records
         copyRecord(c.ref);
         copyFollowing(c.ref, [](quint16 type, qint64) { return type == rt::Continue; });

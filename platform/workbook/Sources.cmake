@@ -11,6 +11,7 @@ set(WORKBOOK_ENGINE_SOURCES
     NewWorkbook.cpp
     Records.h
     RecordTypes.h
+    SharedFormulas.cpp
     SharedStrings.cpp SharedStrings.h
     SheetLayout.cpp SheetLayout.h
     SheetWriter.cpp

@@ -37,7 +37,7 @@ bool StreamRewriter::run(const std::vector<CellWrite>& writesIn, QByteArray* res
     sortKeepingLast(writes, [](const CellWrite& w) { return writeKey(w); });
     prepareStringLookup(writes);
     mergeWrites(cells, writes);
-    moveSharedFormulaAnchors();
+    moveDefinitions();
     if (!buildStringTable(error))
         return false;
 
@@ -152,50 +152,6 @@ bool StreamRewriter::mergedCell(const CellWrite& w, const Cell* old, Cell* c)
         return true;
     }
     return true;
-}
-
-// The shared, array or table formula definitions (with their CONTINUE
-// records) among the records after a formula.
-std::vector<quint32> StreamRewriter::anchorsAfter(quint32 formulaPos) const
-{
-    std::vector<quint32> anchors;
-    RecordView r = recordOf(formulaPos);
-    for (qint64 p = formulaPos + 4 + r.size; p < m_target.end && recordAt(m_s, p, &r) && isTrailer(r.type);
-         p += 4 + r.size)
-        if (isAnchor(r.type) || (r.type == rt::Continue && !anchors.empty()))
-            anchors.push_back(quint32(p));
-    return anchors;
-}
-
-// A shared or array formula is defined after the FORMULA of its top-left
-// cell. When that cell is overwritten, the definition moves to the next
-// formula that still refers to it (its first token a PtgExp naming the cell).
-void StreamRewriter::moveSharedFormulaAnchors()
-{
-    for (const Replaced& rep : m_replaced) {
-        std::vector<quint32> anchors = anchorsAfter(rep.formulaPos);
-        if (anchors.empty())
-            continue;
-        for (const Cell& c : m_merged) {
-            if (c.kind != CellKind::Formula || cellKey(c) <= (quint32(rep.row) << 16 | rep.col))
-                continue;
-            const RecordView f = recordOf(c.ref);
-            // cce at 20, then the tokens
-            if (f.size >= 27 && u16(f.data + 20) >= 5 && u8(f.data + 22) == 0x01 && u16(f.data + 23) == rep.row
-                && u16(f.data + 25) == rep.col) {
-                m_movedAnchors.emplace_back(c.ref, std::move(anchors));
-                break;
-            }
-        }
-    }
-}
-
-bool StreamRewriter::movedAway(qint64 pos) const
-{
-    for (const auto& m : m_movedAnchors)
-        if (std::find(m.second.begin(), m.second.end(), quint32(pos)) != m.second.end())
-            return true;
-    return false;
 }
 
 // Marks the strings the sheets other than the target refer to.

@@ -10,6 +10,7 @@
 
 #include <QHash>
 
+#include <map>
 #include <utility>
 #include <vector>
 
@@ -65,9 +66,12 @@ private:
     quint32 stringIndex(const QString& text);
     void mergeWrites(const std::vector<Cell>& cells, const std::vector<CellWrite>& writes);
     bool mergedCell(const CellWrite& w, const Cell* old, Cell* c);
-    void moveSharedFormulaAnchors();
-    std::vector<quint32> anchorsAfter(quint32 formulaPos) const;
-    bool movedAway(qint64 pos) const;
+
+    // Definitions whose formula was overwritten (SharedFormulas.cpp).
+    std::vector<std::vector<quint32>> definitionsAfter(quint32 formulaPos) const;
+    void moveDefinitions();
+    void splitSharedFormula(const std::vector<quint32>& definition, const std::vector<const Cell*>& users);
+    void writeFormula(const Cell& c);
 
     // The new shared string table.
     bool countOtherSheetsStrings(std::vector<char>& used, Error* error);
@@ -97,7 +101,10 @@ private:
     SheetLayout m_layout;
     std::vector<Cell> m_merged;
     std::vector<Replaced> m_replaced;
-    std::vector<std::pair<quint32, std::vector<quint32>>> m_movedAnchors; // formula -> records moved after it
+    // For formulas that take over an overwritten cell's definition: the records
+    // written after them, and the cell their PtgExp is to name (row << 16 | col).
+    std::map<quint32, QByteArray> m_definitionsAfter;
+    std::map<quint32, quint32> m_expTargets;
     QHash<QString, quint32> m_lookup;
     std::vector<QString> m_added;      // new strings, indexed after the old ones
     std::vector<quint32> m_finalIndex; // old or added index -> index in the new table

@@ -3,6 +3,7 @@
 
 #include "support/Biff.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace biff {
@@ -71,6 +72,31 @@ QByteArray compoundFile(const QList<std::pair<QByteArray, QByteArray>>& streams)
                           qsizetype(gsf_output_size(memory)));
     g_object_unref(memory);
     return file;
+}
+
+QByteArray handLaidCompoundFile(const QByteArray& stream, int shift, bool cutShort)
+{
+    const int size = 1 << shift;
+    const quint32 sectors = quint32((stream.size() + size - 1) / size);
+    const QByteArray none = le32(0xFFFFFFFF), end = le32(0xFFFFFFFE);
+    QByteArray file = QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + QByteArray(16, '\0') + le16(0x3E)
+                      + le16(shift == 12 ? 4 : 3) + le16(0xFFFE) + le16(quint16(shift)) + le16(6) + QByteArray(6, '\0')
+                      + le32(shift == 12 ? 1 : 0) + le32(1) + le32(1) + le32(0) + le32(4096) + end + le32(0) + end
+                      + le32(0) + le32(0) + none.repeated(108);
+    file.resize(std::max(512, size), '\0');
+    QByteArray fat = le32(0xFFFFFFFD) + end; // the FAT, the directory, then the stream
+    for (quint32 s = 1; s <= sectors; ++s)
+        fat += s < sectors ? le32(s + 2) : end;
+    file += fat + none.repeated((size - fat.size()) / 4);
+    auto entry = [&](const QString& name, char type, const QByteArray& child, quint32 start, qsizetype bytes) {
+        const QByteArray n = utf16(name) + le16(0);
+        return n + QByteArray(64 - n.size(), '\0') + le16(quint16(n.size())) + type + char(1) + none + none + child
+               + QByteArray(36, '\0') + le32(start) + le32(quint32(bytes)) + le32(0);
+    };
+    const QByteArray directory = entry(QStringLiteral("Root Entry"), 5, le32(1), 0xFFFFFFFE, 0)
+                                 + entry(QStringLiteral("Workbook"), 2, none, 2, stream.size());
+    file += directory + QByteArray(size - directory.size(), '\0') + stream;
+    return cutShort ? file : file + QByteArray(qsizetype(sectors) * size - stream.size(), '\0');
 }
 
 QByteArray streamOf(const QByteArray& file, const char* name)

@@ -24,6 +24,10 @@ QByteArray workbookStream(const QByteArray& globals, const QList<std::pair<QStri
 // A compound file holding these streams (name, bytes).
 QByteArray compoundFile(const QList<std::pair<QByteArray, QByteArray>>& streams);
 inline QByteArray workbookFile(const QByteArray& stream) { return compoundFile({{"Workbook", stream}}); }
+// A compound file laid out by hand, as some writers do: a FAT sector, a directory
+// sector, then the sectors (of 2^shift bytes: 12 makes version 4) of a Workbook
+// stream of at least 4096 bytes. With cutShort the file ends with the stream.
+QByteArray handLaidCompoundFile(const QByteArray& stream, int shift, bool cutShort);
 // A stream of a compound file as libgsf reads it; empty when absent.
 QByteArray streamOf(const QByteArray& file, const char* name = "Workbook");
 
