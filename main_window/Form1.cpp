@@ -15,6 +15,7 @@
 #include "platform/MonthCalendar.h"
 #include "platform/PictureBox.h"
 #include "platform/WidgetColour.h"
+#include "search/SearchWindow.h"
 #include "store/DayRecord.h"
 #include "store/Diary.h"
 #include "store/DiaryStore.h"
@@ -52,6 +53,7 @@ Form1::Form1(QWidget* parent)
     for (int k = 0; k < 7; ++k)
         connect(Label3[k], &CaptionLabel::clicked, this, [this, k] { Label3_Click(k); });
     connect(Label6, &CaptionLabel::clicked, this, &Form1::Label6_Click);
+    createSearchAction();
 }
 
 Form1::~Form1()
@@ -59,6 +61,7 @@ Form1::~Form1()
     // The dialogs have no owner, yet none of them outlives the main window.
     delete m_about.data();
     delete m_weather.data();
+    delete m_search.data();
 }
 
 void Form1::bindFields()
@@ -267,6 +270,7 @@ void Form1::closeEvent(QCloseEvent* event)
     event->accept();
     delete m_about.data();
     delete m_weather.data();
+    delete m_search.data();
     QCoreApplication::quit();
 }
 

@@ -23,6 +23,7 @@ class FrmAbout;
 class HiddenField;
 class MonthCalendar;
 class PictureBox;
+class SearchWindow;
 
 class Form1 : public QWidget, public SchemeTarget, public WeatherReceiver {
     Q_OBJECT
@@ -50,6 +51,7 @@ public:
     FrmAbout* colourSettings();
     FrmAbout* openColourSettings() const;
     Form2* weatherPicker() const;
+    SearchWindow* searchWindow() const;
 
     // Saves the page on screen and the colour scheme without closing (the
     // desktop session is about to end). False if something could not be saved.
@@ -96,6 +98,8 @@ public slots:
     void Label1_Click();
     void Label3_Click(int index);
     void Label6_Click();
+    // Ctrl+F and "検索…" in the entry boxes' menus: the one search window.
+    void openSearch();
 
 protected:
     bool event(QEvent* event) override;
@@ -109,12 +113,15 @@ private:
     void writeLeftDay();
     void chooseEntryColour(size_t field, std::initializer_list<EntryBox*> boxes);
     bool Form_Unload();
+    void createSearchAction();
+    void showFoundDay(const QDate& date);
 
     std::unique_ptr<Diary> m_diary;
     QString m_tag = QStringLiteral("0");
     ColourValue m_backColour;
     QPointer<FrmAbout> m_about;
     QPointer<Form2> m_weather;
+    QPointer<SearchWindow> m_search;
     // Colour fields of the day on screen that held no colour number, with the
     // colour their box kept: such a field is left as it is in the file until
     // the user chooses a colour for that box.
