@@ -41,19 +41,22 @@ public:
         painter->save();
         painter->setClipRect(area);
         painter->setPen(opt.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+        // Drawing gives the width the next part starts after: each part is laid out as few times as it can be.
         int x = area.left();
         for (int i = 0; i < parts.size() && x <= area.right(); ++i) {
             QFont font = opt.font;
             font.setBold(i == 1);
-            const QFontMetrics metrics(font);
-            const QRect rest(x, area.top(), area.right() - x + 1, area.height());
-            const QString text = i == 2 ? metrics.elidedText(parts[i], Qt::ElideRight, rest.width()) : parts[i];
-            const int width = metrics.horizontalAdvance(text);
-            if (i == 1 && !selected)
-                painter->fillRect(QRect(x, area.top() + 1, width, area.height() - 2), QColor(255, 230, 120));
             painter->setFont(font);
-            painter->drawText(rest, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
-            x += width;
+            const QRect rest(x, area.top(), area.right() - x + 1, area.height());
+            if (i == 1 && !selected) {
+                const int width = QFontMetrics(font).horizontalAdvance(parts[i]);
+                painter->fillRect(QRect(x, area.top() + 1, width, area.height() - 2), QColor(255, 230, 120));
+            }
+            const QString text =
+                i == 2 ? QFontMetrics(font).elidedText(parts[i], Qt::ElideRight, rest.width()) : parts[i];
+            QRect drawn;
+            painter->drawText(rest, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text, &drawn);
+            x += drawn.width();
         }
         painter->restore();
     }
