@@ -17,6 +17,7 @@
 #include "platform/PictureBox.h"
 #include "platform/WidgetColour.h"
 #include "printing/PrintCommands.h"
+#include "search/SearchWindow.h"
 #include "store/DayRecord.h"
 #include "store/Diary.h"
 #include "store/DiaryStore.h"
@@ -59,6 +60,7 @@ Form1::Form1(QWidget* parent)
             [this] { printDiary(false); });
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P), this), &QShortcut::activated, this,
             [this] { printDiary(true); });
+    createSearchAction();
 }
 
 Form1::~Form1()
@@ -68,6 +70,7 @@ Form1::~Form1()
     // The dialogs have no owner, yet none of them outlives the main window.
     delete m_about.data();
     delete m_weather.data();
+    delete m_search.data();
 }
 
 void Form1::bindFields()
@@ -297,6 +300,7 @@ void Form1::closeEvent(QCloseEvent* event)
     delete std::exchange(m_autoSave, nullptr);
     delete m_about.data();
     delete m_weather.data();
+    delete m_search.data();
     QCoreApplication::quit();
 }
 

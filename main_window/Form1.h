@@ -24,6 +24,7 @@ class FrmAbout;
 class HiddenField;
 class MonthCalendar;
 class PictureBox;
+class SearchWindow;
 
 class Form1 : public QWidget, public SchemeTarget, public WeatherReceiver {
     Q_OBJECT
@@ -51,6 +52,7 @@ public:
     FrmAbout* colourSettings();
     FrmAbout* openColourSettings() const;
     Form2* weatherPicker() const;
+    SearchWindow* searchWindow() const;
 
     // Saves the page on screen and the colour scheme without closing (the
     // desktop session is about to end). False if something could not be saved.
@@ -97,6 +99,8 @@ public slots:
     void Label1_Click();
     void Label3_Click(int index);
     void Label6_Click();
+    // Ctrl+F and "検索…" in the entry boxes' menus: the one search window.
+    void openSearch();
 
 protected:
     bool event(QEvent* event) override;
@@ -113,6 +117,8 @@ private:
     bool Form_Unload();
     // Ctrl+P prints, Ctrl+Shift+P exports a PDF: the day on screen, its week, month or year.
     void printDiary(bool toPdf);
+    void createSearchAction();
+    void showFoundDay(const QDate& date);
 
     std::unique_ptr<Diary> m_diary;
     AutoSave* m_autoSave = nullptr;
@@ -120,6 +126,7 @@ private:
     ColourValue m_backColour;
     QPointer<FrmAbout> m_about;
     QPointer<Form2> m_weather;
+    QPointer<SearchWindow> m_search;
     // Colour fields of the day on screen that held no colour number, with the
     // colour their box kept: such a field is left as it is in the file until
     // the user chooses a colour for that box.

@@ -4,7 +4,10 @@
 #include "platform/WidgetColour.h"
 
 #include <QApplication>
-#include <QEvent>
+#include <QContextMenuEvent>
+#include <QMenu>
+
+#include <memory>
 
 EntryBox::EntryBox(QWidget* parent)
     : QPlainTextEdit(parent)
@@ -62,4 +65,14 @@ void EntryBox::changeEvent(QEvent* event)
         if (m_fore.isSystem())
             applyForeColour();
     }
+}
+
+void EntryBox::contextMenuEvent(QContextMenuEvent* event)
+{
+    const std::unique_ptr<QMenu> menu(createStandardContextMenu(event->pos()));
+    if (!actions().isEmpty()) {
+        menu->addSeparator();
+        menu->addActions(actions());
+    }
+    menu->exec(event->globalPos());
 }

@@ -1,6 +1,7 @@
 // A multi-line entry box bound to a record field: wraps, never shows scroll
 // bars, takes Enter as a new line and Tab as a focus move, and turns the
-// Japanese input method on when it gets the focus.
+// Japanese input method on when it gets the focus. Actions added to the box
+// (QWidget::addAction) follow the standard entries of its context menu.
 #pragma once
 
 #include "platform/BoundField.h"
@@ -22,6 +23,7 @@ public:
 protected:
     void focusInEvent(QFocusEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void applyForeColour();

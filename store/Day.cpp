@@ -11,12 +11,23 @@ void Day::setColour(int field, ColourValue colour) { colourTexts.at(size_t(field
 
 QList<std::pair<QString, QString>> Day::boxTexts() const
 {
-    QList<std::pair<QString, QString>> boxes{{DayRecord::plan(), plan}, {DayRecord::attendance(), attendance}};
-    for (int k = 0; k < Periods; ++k) {
-        boxes.append({DayRecord::subject(k), subjects[size_t(k)]});
-        boxes.append({DayRecord::content(k), contents[size_t(k)]});
+    // A search asks this of every day at every keystroke: the names are made once.
+    static const QStringList columns = [] {
+        QStringList names{DayRecord::plan(), DayRecord::attendance()};
+        for (int k = 0; k < Periods; ++k)
+            names << DayRecord::subject(k) << DayRecord::content(k);
+        return names << DayRecord::impressions();
+    }();
+    QList<std::pair<QString, QString>> boxes;
+    boxes.reserve(columns.size());
+    const auto add = [&](const QString& text) { boxes.append({columns[boxes.size()], text}); };
+    add(plan);
+    add(attendance);
+    for (size_t k = 0; k < size_t(Periods); ++k) {
+        add(subjects[k]);
+        add(contents[k]);
     }
-    boxes.append({DayRecord::impressions(), impressions});
+    add(impressions);
     return boxes;
 }
 

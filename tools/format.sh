@@ -4,7 +4,7 @@
 #   tools/format.sh --check  fail on the first file that is not formatted
 set -euo pipefail
 cd "$(dirname "$0")/.."
-mapfile -d '' files < <(find app store main_window appearance weather printing platform tests bench fuzz \
+mapfile -d '' files < <(find app store search main_window appearance weather printing platform tests bench fuzz \
     \( -name '*.cpp' -o -name '*.h' \) -print0 | sort -z)
 if [ "${1:-}" = --check ]; then
     clang-format --dry-run -Werror "${files[@]}"

@@ -14,13 +14,18 @@
 #include "platform/MonthCalendar.h"
 #include "platform/PictureBox.h"
 #include "platform/workbook/Workbook.h"
+#include "search/SearchWindow.h"
 #include "store/Diary.h"
 #include "weather/Form2.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDir>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
+#include <QTreeView>
 
 #include <sys/stat.h>
 
@@ -65,6 +70,7 @@ private slots:
     void entryColoursBelongToTheirDay();
     void oddColourFieldsKeepTheBoxColour();
     void weatherMarkBelongsToItsDay();
+    void searchShowsTheFoundDayAsAClickDoes();
 };
 
 void TestMainWindow::controlsStandWhereDesigned()
@@ -334,6 +340,33 @@ void TestMainWindow::weatherMarkBelongsToItsDay()
     QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     QVERIFY(WeatherPicture::forStoredPath(pipe).isNull());
     QVERIFY(WeatherPicture::forStoredPath(QStringLiteral("/dev/zero")).isNull());
+}
+
+void TestMainWindow::searchShowsTheFoundDayAsAClickDoes()
+{
+    DiaryFixture diary(QDate(2002, 5, 10));
+    QVERIFY(diary.start());
+    Form1* form = diary.form();
+    DiaryFixture::type(form->Text4[2], QStringLiteral("ガッコウで実験"));
+    diary.clickDate(QDate(2002, 6, 3));
+    DiaryFixture::type(form->Text5, QStringLiteral("跳び箱"));
+    // "検索…", the last entry of an entry box's menu, opens the window; Ctrl+F raises the same one.
+    QTimer::singleShot(0, [] { QTest::keySequence(QApplication::activePopupWidget(), {Qt::Key_Up, Qt::Key_Return}); });
+    QContextMenuEvent menuEvent(QContextMenuEvent::Keyboard, {}, {});
+    QCoreApplication::sendEvent(form->Text5, &menuEvent);
+    SearchWindow* search = form->searchWindow();
+    QVERIFY(search && search->isVisible() && !search->parentWidget() && search->windowTitle() == "日記の検索");
+    form->activateWindow();
+    QTRY_VERIFY(form->isActiveWindow());
+    QTest::keyClick(form->Text5, Qt::Key_F, Qt::ControlModifier);
+    QTRY_VERIFY(form->searchWindow() == search && search->isActiveWindow());
+
+    DiaryFixture::type(search->wordField, QStringLiteral("がっこう")); // the input method's Enter commits
+    QCOMPARE(search->resultList->model()->index(0, 2).data().toString(), QStringLiteral("【ガッコウ】で実験"));
+    QTest::keyClick(search->wordField, Qt::Key_Return); // the second Enter shows the day
+    QCOMPARE(form->MonthView1->value(), QDate(2002, 5, 10));
+    QCOMPARE(form->Text4[2]->toPlainText(), QStringLiteral("ガッコウで実験"));
+    QCOMPARE(diary.fileField(64, QStringLiteral("感想")), QStringLiteral("跳び箱")); // the day left is saved
 }
 
 QTEST_MAIN(TestMainWindow)

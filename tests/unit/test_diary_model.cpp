@@ -1,5 +1,6 @@
 // The diary model over a real workbook, with a fake page in place of the
-// window: no widgets.
+// window, and the search of its year: no widgets.
+#include "search/DiarySearch.h"
 #include "store/DayRecord.h"
 #include "store/Diary.h"
 #include "store/PageBinding.h"
@@ -31,6 +32,7 @@ class TestDiaryModel : public QObject {
 private slots:
     void datesAndRecordsMapBothWays();
     void daysReadWithThePagesEditsAndWriteBack();
+    void wordsFoundInFoldedFormsOncePerBox();
 };
 
 void TestDiaryModel::datesAndRecordsMapBothWays()
@@ -87,6 +89,39 @@ void TestDiaryModel::daysReadWithThePagesEditsAndWriteBack()
     QVERIFY(again.open(path, &message));
     QCOMPARE(again.day({2003, 1, 6}), other);
     QCOMPARE(again.day({2002, 5, 10}).plan, onScreen.plan);
+}
+
+void TestDiaryModel::wordsFoundInFoldedFormsOncePerBox()
+{
+    Day may, june;
+    may.plan = QStringLiteral("英語ＡＢＣテスト");
+    may.contents[2] = QStringLiteral("ｶﾞｯｺｳの話");
+    june.attendance = QStringLiteral("5㌔走った");
+    june.subjects[6] = QStringLiteral("実験");
+    june.impressions = QStringLiteral("きょうは\n実験が楽しかった。次の実験は十二月。");
+    DiarySearch search;
+    const auto listed = [&](const char16_t* word) {
+        QStringList rows;
+        const auto days = [&](const auto& visit) { visit(QDate(2002, 5, 10), may), visit(QDate(2002, 6, 3), june); };
+        for (const SearchHit& hit : search.find(days, QString::fromUtf16(word))) {
+            const SearchSnippet s = DiarySearch::snippet(hit, 4, 8);
+            rows << DiarySearch::dateCaption(hit.date) + DiarySearch::boxCaption(hit.column) + u' ' + s.before + u'['
+                        + s.match + u']' + s.after;
+        }
+        return rows.join(u'|');
+    };
+    const char16_t* const cases[][2] = {
+        {u"abc", u"2002年5月10日(金)今日の予定 英語[ＡＢＣ]テスト"},
+        {u"ガッこう", u"2002年5月10日(金)3時間目 授業内容 [ｶﾞｯｺｳ]の話"},
+        {u"ロ", u"2002年6月3日(月)出欠記録 5[㌔]走った"},
+        {u"かっこう", u""},
+        {u"", u""},
+        {u"実験", u"2002年6月3日(月)7時間目 教科 [実験]|2002年6月3日(月)感想・記録 …ょうは [実験]が楽しかった。次…"},
+    };
+    for (const auto& [word, rows] : cases)
+        QCOMPARE(listed(word), QString::fromUtf16(rows));
+    june.impressions = QStringLiteral("観察"); // a changed text is folded again
+    QCOMPARE(listed(u"実験"), QStringLiteral("2002年6月3日(月)7時間目 教科 [実験]"));
 }
 
 QTEST_GUILESS_MAIN(TestDiaryModel)

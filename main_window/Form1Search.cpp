@@ -1,0 +1,47 @@
+// The search window's ties to the main window: Ctrl+F and the entry boxes'
+// context menus open it, and a result it shows is a click on that day.
+#include "main_window/Form1.h"
+
+#include "platform/EntryBox.h"
+#include "platform/MonthCalendar.h"
+#include "search/SearchWindow.h"
+
+#include <QAction>
+#include <QLineEdit>
+
+void Form1::createSearchAction()
+{
+    auto* action = new QAction(QStringLiteral("検索…"), this);
+    action->setObjectName(QStringLiteral("searchAction"));
+    action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    action->setShortcutContext(Qt::WindowShortcut);
+    connect(action, &QAction::triggered, this, &Form1::openSearch);
+    addAction(action);
+    for (EntryBox* box : findChildren<EntryBox*>())
+        box->addAction(action);
+}
+
+SearchWindow* Form1::searchWindow() const { return m_search.data(); }
+
+void Form1::openSearch()
+{
+    if (!m_search)
+        m_search = new SearchWindow(*m_diary, [this](const QDate& date) { showFoundDay(date); });
+    m_search->show();
+    m_search->raise();
+    m_search->activateWindow();
+    // Typing again replaces the last word.
+    m_search->wordField->setFocus(Qt::ShortcutFocusReason);
+    m_search->wordField->selectAll();
+}
+
+void Form1::showFoundDay(const QDate& date)
+{
+    // What a click on the day does: the colours of the day left, then its date.
+    MonthView1_MouseDown();
+    if (!MonthView1->setValue(date))
+        return;
+    MonthView1_DateClick(date);
+    raise();
+    activateWindow();
+}
