@@ -1,5 +1,6 @@
 #include "search/DiarySearch.h"
 
+#include "platform/DateText.h"
 #include "search/TextFold.h"
 #include "store/DayRecord.h"
 #include "store/Diary.h"
@@ -67,15 +68,7 @@ SearchSnippet DiarySearch::snippet(const SearchHit& hit, int before, int after)
     return parts;
 }
 
-QString DiarySearch::dateCaption(const QDate& date)
-{
-    static const char16_t* const weekdays[7] = {u"月", u"火", u"水", u"木", u"金", u"土", u"日"};
-    return QStringLiteral("%1年%2月%3日(%4)")
-        .arg(date.year())
-        .arg(date.month())
-        .arg(date.day())
-        .arg(QString::fromUtf16(weekdays[date.dayOfWeek() - 1]));
-}
+QString DiarySearch::dateCaption(const QDate& date) { return DateText::withWeekday(date); }
 
 QString DiarySearch::boxCaption(const QString& column)
 {

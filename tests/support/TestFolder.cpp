@@ -22,15 +22,6 @@ TestFolder::~TestFolder()
 
 QString TestFolder::file(const QString& name) const { return m_dir.filePath(name); }
 
-void TestFolder::copyData(const QString& dataName, const QString& as) const
-{
-    const QString from = QStringLiteral(TEST_DATA_DIR "/") + dataName;
-    QFile::remove(file(as));
-    if (!QFile::copy(from, file(as)))
-        qFatal("cannot copy test data %s", qPrintable(from));
-    QFile::setPermissions(file(as), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-}
-
 void TestFolder::copyWeatherIcons() const
 {
     const QDir src(QStringLiteral(SOURCE_DIR "/resources/weather"));

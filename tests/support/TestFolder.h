@@ -12,8 +12,6 @@ public:
 
     QString path() const { return m_dir.path(); }
     QString file(const QString& name) const;
-    // Copies a committed test workbook (tests/data/NAME) to NAME-in-folder.
-    void copyData(const QString& dataName, const QString& as) const;
     void copyWeatherIcons() const;
 
 private:
