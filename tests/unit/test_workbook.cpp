@@ -336,12 +336,6 @@ void TestWorkbook::refusesWritesItCannotMake()
     QVERIFY(book->writeFields(Sheet1, {}, &error)); // nothing to write is no failure
     QByteArray same;
     QVERIFY(book->rewrite(Sheet1, {}, &same, &error) && same == bytes);
-    // Sheet names as Excel allows them: up to 31 characters, none of []:*?/\ .
-    QVERIFY(!Workbook::createEmpty(dir.filePath(QStringLiteral("x.xls")), QStringLiteral("a/b"), &error));
-    QCOMPARE(error.kind, ErrorKind::WriteFailed);
-    QVERIFY(!Workbook::createEmpty(dir.filePath(QStringLiteral("x.xls")), QString(32, u'x'), &error));
-    QVERIFY(!Workbook::createEmpty(dir.filePath(QStringLiteral("x.xls")), QStringLiteral("'引用"), &error));
-    QVERIFY(Workbook::createEmpty(dir.filePath(QStringLiteral("x.xls")), QString(31, u'x'), &error));
     QCOMPARE(readAll(path), bytes);
 }
 
@@ -467,10 +461,7 @@ void TestWorkbook::refusesWhatIsNoUsableWorkbook_data()
         return workbookFile(workbookStream(sst, {{QStringLiteral("S"), cell}}));
     };
     // The FAT entry of a sector, and the directory's first sector, of a 512-byte-sector file.
-    auto u32 = [](const QByteArray& b, qsizetype at) {
-        return quint32(quint8(b[at])) | quint32(quint8(b[at + 1])) << 8 | quint32(quint8(b[at + 2])) << 16
-               | quint32(quint8(b[at + 3])) << 24;
-    };
+    auto u32 = [](const QByteArray& b, qsizetype at) { return qFromLittleEndian<quint32>(b.constData() + at); };
     auto patched = [&](qsizetype at, quint32 value) { return QByteArray(real).replace(at, 4, le32(value)); };
     const quint32 dirStart = u32(real, 0x30);
     const qsizetype fatEntryOfDir =

@@ -7,11 +7,9 @@ Debian's /usr/bin/python3 (python3-xlrd, python3-xlwt).
                                        gnumeric) reads in each file, as JSON
 
 A dump maps "sheet/row,col" to [text, kind] for every non-empty cell, texts as
-the diary's engine reads them (whole numbers as integers, others in their
-shortest round-trip form, TRUE/FALSE), "warnings" to what the peer complained
-of and "sheets" to the sheet names in order. LibreOffice adds a cell's formula
-to its kind; xlrd adds "sheet/bold", "sheet/formats", "sheet/widths" and
-"sheet/merged".
+the engine reads them, "warnings" to the peer's complaints and "sheets" to the
+sheet names. LibreOffice adds a formula to its kind; xlrd adds each sheet's
+bold cells, formats, widths and merged areas.
 """
 
 import csv, decimal, glob, io, json, math, os, shutil, subprocess, sys

@@ -1,8 +1,7 @@
 #!/usr/bin/python3
-"""The shipped archive, as a pupil gets it: packed by tools/package.sh run from an
-empty environment (no locale), unpacked into a folder
-with spaces and Japanese in its name, started from there with no environment of
-its own on an X display, and started again through the launcher it installs.
+"""The shipped archive as a pupil gets it: packed by tools/package.sh from an
+empty environment, unpacked into a folder with spaces and Japanese in its name,
+started there on an X display, and again through the launcher it installs.
 
     /usr/bin/python3 test_archive.py <source folder> <build folder> <version>
 """
