@@ -187,6 +187,17 @@ void TestFaults::killedFirstStartLeavesNoHalfDiary()
         if (QFileInfo::exists(path) || round == 16)
             QVERIFY2(readDiary(path, &why).size() == DayRecord::DaysInYear && why.isEmpty(), qPrintable(why));
     }
+    // A damaged diary: the real program waits on its message for the user, the file untouched.
+    const QByteArray junk("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1 truncated", 18);
+    QVERIFY(writeAll(path, junk));
+    QProcess process;
+    process.start(program, {u"-platform"_s, u"offscreen"_s});
+    QVERIFY(process.waitForStarted());
+    QTest::qWait(1500);
+    QCOMPARE(process.state(), QProcess::Running);
+    process.kill();
+    QVERIFY(process.waitForFinished(15000));
+    QCOMPARE(readAll(path), junk);
 }
 
 // Killed outright three seconds after the last keystroke, the diary has the page.
