@@ -6,6 +6,7 @@
 //
 // bench_nav WORKBOOK BASE_DIR CLICKS SECONDS_PER_KIND
 // Prints one JSON object per line.
+#include "Stats.h"
 #include "main_window/Form1.h"
 #include "platform/AppInfo.h"
 #include "platform/EntryBox.h"
@@ -27,21 +28,11 @@
 #include <cmath>
 #include <cstdio>
 
+using bench::Clock;
+using bench::ms;
+using bench::percentile;
+
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double ms(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double, std::milli>(b - a).count(); }
-
-// Nearest-rank percentile.
-double percentile(std::vector<double> v, double p)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const size_t rank = size_t(std::ceil(p / 100.0 * double(v.size())));
-    return v[std::clamp<size_t>(rank, 1, v.size()) - 1];
-}
 
 // Any write of the workbook (in place or by rename) changes one of these.
 struct Stamp {

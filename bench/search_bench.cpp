@@ -11,6 +11,7 @@
 //   big_rows     the same search over all 60,000 rows, as if each were a day
 // "open" is a new search made ready (every box folded; for the window, shown
 // and drawn), "first" the first keystroke after it.
+#include "Stats.h"
 #include "platform/Fonts.h"
 #include "platform/workbook/Workbook.h"
 #include "search/DiarySearch.h"
@@ -27,20 +28,11 @@
 #include <cmath>
 #include <cstdio>
 
+using bench::Clock;
+using bench::ms;
+using bench::percentile;
+
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double ms(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double, std::milli>(b - a).count(); }
-
-double percentile(std::vector<double> v, double p)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const size_t rank = size_t(std::ceil(p / 100.0 * double(v.size())));
-    return v[std::clamp<size_t>(rank, 1, v.size()) - 1];
-}
 
 // The page on screen with an edit not yet saved, as the search finds it.
 struct TypedPage : PageBinding {

@@ -5,6 +5,7 @@
 //
 // bench_typing WORKBOOK BASE_DIR ROUNDS
 // Prints one JSON object.
+#include "Stats.h"
 #include "main_window/Form1.h"
 #include "platform/AppInfo.h"
 #include "platform/EntryBox.h"
@@ -23,14 +24,10 @@
 #include <cstdio>
 #include <vector>
 
-namespace {
+using bench::Clock;
+using bench::percentile;
 
-double percentile(std::vector<double> v, double p)
-{
-    std::sort(v.begin(), v.end());
-    const size_t rank = size_t(std::ceil(p / 100.0 * double(v.size())));
-    return v.empty() ? 0 : v[std::clamp<size_t>(rank, 1, v.size()) - 1];
-}
+namespace {
 
 // Notes when the box's viewport has finished painting.
 class PaintClock : public QObject {
@@ -91,9 +88,9 @@ int main(int argc, char** argv)
         QCoreApplication::postEvent(box, new QKeyEvent(QEvent::KeyRelease, Qt::Key_A, {}, QStringLiteral("a")));
         while (paints.paintedNs < 0)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        const double ms = double(paints.paintedNs - sent) / 1e6;
+        const double taken = double(paints.paintedNs - sent) / 1e6;
         if (measure)
-            (saving ? duringSave : all).push_back(ms);
+            (saving ? duringSave : all).push_back(taken);
     };
     const int rounds = std::atoi(argv[3]);
     for (int round = 0; round < rounds; ++round) {
