@@ -273,6 +273,8 @@ bool Workbook::writeFields(const QString& sheetName, const QList<FieldWrite>& wr
 
 SaveNote Workbook::lastSaveNote() const { return d->lastSaveNote; }
 
+bool Workbook::changedOnDisk() const { return !d->path.isEmpty() && !sameOnDisk(d->path, d->fileBytes); }
+
 bool Workbook::rewrite(const QString& sheetName, const QList<FieldWrite>& writes, QByteArray* file, Error* error) const
 {
     Error local;

@@ -110,6 +110,9 @@ public:
     // vanished is written anew from what was read.
     bool writeFields(const QString& sheetName, const QList<FieldWrite>& writes, Error* error);
     SaveNote lastSaveNote() const;
+    // Whether the file at path() no longer holds the bytes last read or written:
+    // another program saved, replaced or removed it. Reads the file.
+    bool changedOnDisk() const;
 
     // The file writeFields() would save when the disk still holds what was read,
     // built in memory and checked to read back; touches no file.

@@ -4,8 +4,11 @@
 #include "app/FrmSplash.h"
 #include "appearance/FrmAbout.h"
 #include "main_window/Form1.h"
+#include "platform/EntryBox.h"
+#include "platform/Notice.h"
 #include "weather/Form2.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QTest>
 
@@ -47,6 +50,7 @@ class TestWindowHints : public QObject {
 private slots:
     void dialogsOfFixedSizeOfferNoResizing();
     void splashHasNoTitle();
+    void noticeLeavesTheKeyboardToTheBox();
 };
 
 void TestWindowHints::dialogsOfFixedSizeOfferNoResizing()
@@ -73,6 +77,39 @@ void TestWindowHints::splashHasNoTitle()
     QVERIFY(QTest::qWaitForWindowExposed(&splash));
     QCOMPARE(nativeProperty(&splash, "_NET_WM_NAME"), QByteArray());
     QCOMPARE(nativeProperty(&splash, "WM_NAME"), QByteArray());
+}
+
+// A notice that arises mid-typing takes neither the X input focus nor Qt's:
+// the next key still goes to the box, however fast the pupil types.
+void TestWindowHints::noticeLeavesTheKeyboardToTheBox()
+{
+    DiaryFixture diary;
+    QVERIFY(diary.start());
+    Form1* form = diary.form();
+    form->activateWindow();
+    form->Text5->setFocus();
+    QVERIFY(QTest::qWaitForWindowActive(form));
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    const auto inputFocus = [x11] {
+        auto* reply = xcb_get_input_focus_reply(x11->connection(), xcb_get_input_focus(x11->connection()), nullptr);
+        const xcb_window_t focus = reply ? reply->focus : 0;
+        std::free(reply);
+        return focus;
+    };
+    QTRY_COMPARE(inputFocus(), xcb_window_t(form->winId()));
+    form->notice()->tell(QStringLiteral("日記ファイルに保存できませんでした。"));
+    QVERIFY(QTest::qWaitForWindowExposed(form->notice()));
+    QTest::qWait(200); // what a window manager would do with a new window happens now
+    QCOMPARE(inputFocus(), xcb_window_t(form->winId()));
+    QCOMPARE(QApplication::focusWidget(), form->Text5);
+    // WM_HINTS: the input flag set and false, so that no window manager gives it the keys.
+    const QByteArray hints = nativeProperty(form->notice(), "WM_HINTS");
+    QVERIFY(hints.size() >= 8);
+    QCOMPARE(reinterpret_cast<const quint32*>(hints.constData())[0] & 1u, 1u);
+    QCOMPARE(reinterpret_cast<const quint32*>(hints.constData())[1], 0u);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("ok "));
+    QCOMPARE(form->Text5->toPlainText(), QStringLiteral("ok "));
+    QVERIFY(form->notice()->isVisible());
 }
 
 QTEST_MAIN(TestWindowHints)
