@@ -116,6 +116,7 @@ private slots:
     void killedFirstStartLeavesNoHalfDiary();
     void killedWhileTypingLosesAtMostTwoSeconds();
     void secondStartShowsTheRunningDiary();
+    void libreOfficeHoldingTheDiaryLosesNothing();
     void saveFaultKeepsTypedText_data();
     void saveFaultKeepsTypedText();
     void firstStartWhereNothingCanBeWritten_data();
@@ -361,6 +362,54 @@ void TestFaults::secondStartShowsTheRunningDiary()
     QCOMPARE(readAll(folder.file(DiaryStore::fileName())), diaryFile);
     ::kill(pid_t(first.processId()), SIGTERM);
     QVERIFY(first.waitForFinished(15000) && first.exitCode() == 0);
+}
+
+// Waits for the line a helper prints when it has done what it was told.
+bool waitForLine(QProcess& process, const QByteArray& line)
+{
+    while (process.waitForReadyRead(120000) || process.canReadLine()) {
+        while (process.canReadLine()) {
+            if (process.readLine().trimmed() == line)
+                return true;
+        }
+    }
+    return false;
+}
+
+// A real LibreOffice opens the diary, saves a change of its own to it and
+// closes it while the diary is open and the pupil types.
+void TestFaults::libreOfficeHoldingTheDiaryLosesNothing()
+{
+    DiaryFixture diary(QDate(2002, 5, 10));
+    QVERIFY(diary.start());
+    Form1* form = diary.form();
+    QProcess office;
+    office.start(u"/usr/bin/python3"_s,
+                 {QStringLiteral(SOURCE_DIR "/tests/system/libreoffice_holder.py"), diary.workbookPath()});
+    if (!waitForLine(office, "open")) {
+        office.waitForFinished();
+        if (office.exitCode() == 77)
+            QSKIP("no Python bridge to LibreOffice here");
+        QFAIL(office.readAllStandardError().constData());
+    }
+    // Typed while LibreOffice holds the file: kept and told, not written.
+    const QString typed = u"日記で書いた予定"_s;
+    DiaryFixture::type(form->Text1, typed);
+    QTRY_VERIFY_WITH_TIMEOUT(form->notice()->text().contains(u"LibreOffice で開かれています"_s), 10000);
+    QCOMPARE(diary.fileField(40, DayRecord::plan()), QString());
+    // Its save is read in at once: the day shows it, the search and printing see it.
+    office.write("set 45 16 LibreOfficeで書いた感想\n");
+    QVERIFY(waitForLine(office, "saved"));
+    QTRY_COMPARE_WITH_TIMEOUT(form->diary().day(QDate(2002, 5, 15)).impressions, u"LibreOfficeで書いた感想"_s, 10000);
+    QVERIFY(form->notice()->text().contains(u"その変更を読み込みました"_s));
+    QCOMPARE(diary.fileField(40, DayRecord::plan()), QString());
+    // Closed there: saved here by itself, both texts in the file.
+    office.write("close\n");
+    QVERIFY(waitForLine(office, "closed") && office.waitForFinished(60000));
+    QTRY_COMPARE_WITH_TIMEOUT(diary.fileField(40, DayRecord::plan()), typed, 10000);
+    QCOMPARE(diary.fileField(45, DayRecord::impressions()), u"LibreOfficeで書いた感想"_s);
+    QVERIFY(form->notice()->text().contains(u"閉じたので、書いた内容を保存しました"_s));
+    QVERIFY(diary.closeWindow());
 }
 
 int main(int argc, char** argv)
