@@ -85,14 +85,10 @@ bool saveAtomically(const QString& path, const QByteArray& bytes, Error* error)
 
 const SheetInfo* findWorksheet(const BiffBook& book, const QString& name, Error* error)
 {
-    const SheetInfo* sheet = book.findSheet(name);
+    const SheetInfo* sheet = book.findWorksheet(name);
     if (!sheet)
-        *error = {ErrorKind::NoSheet, QStringLiteral("no sheet named \"%1\"").arg(name)};
-    else if (!book.isWorksheet(*sheet))
-        *error = {ErrorKind::NoSheet, QStringLiteral("\"%1\" is a chart or macro sheet, not a worksheet").arg(name)};
-    else
-        return sheet;
-    return nullptr;
+        *error = {ErrorKind::NoSheet, QStringLiteral("no worksheet named \"%1\"").arg(name)};
+    return sheet;
 }
 
 // The new file for writes applied to one sheet of base; written is that file
@@ -204,7 +200,7 @@ bool Workbook::createEmpty(const QString& path, const QString& sheetName, Error*
 
 QString Workbook::path() const { return d->path; }
 
-QStringList Workbook::sheetNames() const { return d->model->book.sheetNames(); }
+QStringList Workbook::sheetNames() const { return d->model->book.worksheetNames(); }
 
 bool Workbook::readTable(const QString& sheetName, RecordTable* table, Error* error) const
 {
