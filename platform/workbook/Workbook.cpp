@@ -34,6 +34,10 @@ QString describeForeign(const QByteArray& bytes)
 
 std::shared_ptr<Model> loadModel(const QByteArray& file, Error* error)
 {
+    if (file.size() > MaxFileBytes) {
+        *error = tooLarge(file.size());
+        return nullptr;
+    }
     if (!looksLikeCompoundFile(file)) {
         // Excel 2.x-4.0 wrote the BIFF stream as the file itself.
         if (file.size() >= 8) {

@@ -34,6 +34,11 @@ struct Error {
 // The longest text a cell can hold.
 inline constexpr int MaxCellChars = 32767;
 
+// The largest workbook file read, 1 GiB: the format's stream positions are
+// 32 bits, and a save holds the file several times in memory. A larger file
+// is refused with Unreadable, a save that would make one with WriteFailed.
+inline constexpr qint64 MaxFileBytes = qint64(1) << 30;
+
 // A worksheet read as a table: row 0 of the sheet is the header, records follow.
 // Cells read as text: numbers holding whole values up to 2^53 as plain integers
 // ("255", "-2147483640"), other numbers in the shortest form that reads back to
