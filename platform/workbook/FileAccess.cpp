@@ -133,14 +133,19 @@ bool readWholeFile(const QString& path, QByteArray* bytes, Error* error)
         return false;
     }
     data.truncate(qsizetype(done));
-    // A file that grew while being read is taken whole, up to the limit.
-    const QByteArray rest = file.read(MaxFileBytes - done + 1);
+    // A file that grew while being read is taken whole, up to the limit; in
+    // chunks, as QIODevice::read(n) allocates all n bytes at once.
+    QByteArray rest;
+    char chunk[65536];
+    for (qint64 n; (n = file.read(chunk, sizeof chunk)) > 0;) {
+        rest.append(chunk, qsizetype(n));
+        if (done + rest.size() > MaxFileBytes) {
+            *error = tooLarge(done + rest.size());
+            return false;
+        }
+    }
     if (file.error() != QFileDevice::NoError) {
         *error = {ErrorKind::Unreadable, file.errorString()};
-        return false;
-    }
-    if (done + rest.size() > MaxFileBytes) {
-        *error = tooLarge(done + rest.size());
         return false;
     }
     *bytes = rest.isEmpty() ? std::move(data) : data + rest;
