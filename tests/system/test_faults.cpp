@@ -404,6 +404,12 @@ void TestFaults::libreOfficeHoldingTheDiaryLosesNothing()
     QTRY_COMPARE_WITH_TIMEOUT(form->diary().day(QDate(2002, 5, 15)).impressions, u"LibreOfficeで書いた感想"_s, 10000);
     QVERIFY(form->notice()->text().contains(u"その変更を読み込みました"_s));
     QCOMPARE(diary.fileField(40, DayRecord::plan()), QString());
+    // The close asks what to do; "終了しない" keeps the window and the text.
+    MessageBox::resetForTesting();
+    MessageBox::setNextAnswerForTesting(1);
+    QVERIFY(!diary.closeWindow());
+    QVERIFY(MessageBox::shownTextsForTesting().value(0).contains(
+        u"LibreOffice で開かれているので、まだ保存していません"_s));
     // Closed there: saved here by itself, both texts in the file.
     office.write("close\n");
     QVERIFY(waitForLine(office, "closed") && office.waitForFinished(60000));

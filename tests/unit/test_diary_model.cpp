@@ -330,6 +330,12 @@ void TestDiaryModel::fileHeldElsewhereIsNotWrittenUntilFree()
     d.wait(PageSaver::HeldMs);
     QCOMPARE(d.filePlan(), QStringLiteral("待って"));
     QVERIFY(d.notices.size() == 3 && d.notices[2].contains(QStringLiteral("閉じたので、書いた内容を保存しました")));
+
+    // At the close the pupil may choose to write all the same.
+    QVERIFY(writeAll(excel, "\x05pupil"));
+    d.page.plan += u'!';
+    QVERIFY(!d.diary.write(&problem) && d.diary.write(&problem, true));
+    QCOMPARE(d.filePlan(), QStringLiteral("待って!"));
 }
 
 QTEST_GUILESS_MAIN(TestDiaryModel)
