@@ -1,14 +1,14 @@
 #include "main_window/CalendarRules.h"
 
-#include "store/DayIndex.h"
+#include "store/SchoolYear.h"
 
 namespace CalendarRules {
 
 QDate openingDate(const QDate& today)
 {
-    if (today >= DayIndex::FirstDay && today <= DayIndex::LastDay)
+    if (DiaryYear.contains(today))
         return today;
-    return DayIndex::withinYear(today);
+    return DiaryYear.withinYear(today);
 }
 
 void markBoldDays(qint16 count, int startOfWeek, QList<bool>& state)

@@ -219,18 +219,18 @@ void Form1::Label7_Click()
 
 void Form1::Picture1_Click() { Label7_Click(); }
 
-void Form1::Label1_Click() { chooseEntryColour(0, {Text1}); }
+void Form1::Label1_Click() { chooseEntryColour(Day::PlanColour, {Text1}); }
 
 void Form1::Label3_Click(int index)
 {
     if (index < 0 || index >= 7)
         return;
-    chooseEntryColour(size_t(index) + 1, {Text3[index], Text4[index]});
+    chooseEntryColour(Day::periodColour(index), {Text3[index], Text4[index]});
 }
 
-void Form1::Label6_Click() { chooseEntryColour(8, {Text5}); }
+void Form1::Label6_Click() { chooseEntryColour(Day::ImpressionsColour, {Text5}); }
 
-void Form1::chooseEntryColour(size_t field, std::initializer_list<EntryBox*> boxes)
+void Form1::chooseEntryColour(int field, std::initializer_list<EntryBox*> boxes)
 {
     const auto colour = ColourChooser::choose(this);
     if (!colour)
@@ -238,21 +238,27 @@ void Form1::chooseEntryColour(size_t field, std::initializer_list<EntryBox*> box
     for (EntryBox* box : boxes)
         box->setForeColour(*colour);
     // A choice is stored even when it is the colour the box already showed.
-    m_unreadColours[field].reset();
+    m_unreadColours[size_t(field)].reset();
     if (m_autoSave)
         m_autoSave->pageChanged();
 }
 
+EntryBox* Form1::colouredBox(int field) const
+{
+    if (field == Day::PlanColour)
+        return Text1;
+    if (field == Day::ImpressionsColour)
+        return Text5;
+    return Text3[size_t(field - Day::periodColour(0))];
+}
+
 void Form1::StoreDayColours()
 {
-    // The box whose colour each of the nine colour fields keeps.
-    const std::array<EntryBox*, 9> boxes{Text1,    Text3[0], Text3[1], Text3[2], Text3[3],
-                                         Text3[4], Text3[5], Text3[6], Text5};
     Day day = m_diary->currentDay();
-    for (size_t i = 0; i < boxes.size(); ++i) {
-        const ColourValue colour = boxes[i]->foreColour();
-        if (m_unreadColours[i] != colour)
-            day.setColour(int(i), colour);
+    for (int field = 0; field < Day::Colours; ++field) {
+        const ColourValue colour = colouredBox(field)->foreColour();
+        if (m_unreadColours[size_t(field)] != colour)
+            day.setColour(field, colour);
     }
     m_diary->setDay(m_diary->currentDate(), day);
     // A colour number stored as text elsewhere goes back as a number.
@@ -271,10 +277,10 @@ void Form1::ShowDayColours()
                 box->setForeColour(*colour);
         }
     };
-    apply(0, {Text1});
-    for (int k = 0; k < 7; ++k)
-        apply(k + 1, {Text3[k], Text4[k]});
-    apply(8, {Text5});
+    apply(Day::PlanColour, {Text1});
+    for (int k = 0; k < Day::Periods; ++k)
+        apply(Day::periodColour(k), {Text3[k], Text4[k]});
+    apply(Day::ImpressionsColour, {Text5});
     Picture1->setPicture(WeatherPicture::forStoredPath(day.weather));
     Picture1->setAccessibleName(WeatherPicture::spokenName(day.weather));
 }

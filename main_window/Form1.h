@@ -4,6 +4,7 @@
 
 #include "appearance/SchemeTarget.h"
 #include "platform/ColourValue.h"
+#include "store/Day.h"
 #include "weather/WeatherReceiver.h"
 
 #include <QPointer>
@@ -116,7 +117,9 @@ private:
     void goToDay(const QDate& date);
     void writeLeftDay();
     void tellReport();
-    void chooseEntryColour(size_t field, std::initializer_list<EntryBox*> boxes);
+    void chooseEntryColour(int field, std::initializer_list<EntryBox*> boxes);
+    // The box whose colour a colour field (Day::ColourField) keeps.
+    EntryBox* colouredBox(int field) const;
     bool Form_Unload();
     // Ctrl+P prints, Ctrl+Shift+P exports a PDF: the day on screen, its week, month or year.
     void printDiary(bool toPdf);
@@ -135,5 +138,5 @@ private:
     // Colour fields of the day on screen that held no colour number, with the
     // colour their box kept: such a field is left as it is in the file until
     // the user chooses a colour for that box.
-    std::array<std::optional<ColourValue>, 9> m_unreadColours{};
+    std::array<std::optional<ColourValue>, Day::Colours> m_unreadColours{};
 };

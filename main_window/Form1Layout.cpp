@@ -11,7 +11,8 @@
 #include "platform/MonthCalendar.h"
 #include "platform/PictureBox.h"
 #include "platform/Twips.h"
-#include "store/DayIndex.h"
+#include "store/DayRecord.h"
+#include "store/SchoolYear.h"
 
 namespace {
 
@@ -59,8 +60,8 @@ void Form1::createControls()
     MonthView1->setObjectName(QStringLiteral("MonthView1"));
     MonthView1->setGeometry(Twips::rect(240, 480, 2385, 2220));
     MonthView1->setFont(Fonts::font(Fonts::Gothic, 9));
-    MonthView1->setRange(DayIndex::FirstDay, DayIndex::LastDay);
-    MonthView1->setValue(DayIndex::FirstDay);
+    MonthView1->setRange(DiaryYear.first, DiaryYear.last());
+    MonthView1->setValue(DiaryYear.first);
     // Design colours, replaced by the colour scheme before the window is first shown.
     using Role = MonthCalendar::ColourRole;
     MonthView1->setColour(Role::DayText, ColourValue(0x00000000));
@@ -129,19 +130,20 @@ void Form1::describeControls()
     describe(Command2, Command2->text(), QStringLiteral("日記を保存して終了します"));
     MonthView1->setAccessibleName(QStringLiteral("カレンダー"));
     describe(Label1, Label1->text(), colourHint.arg(Label1->text()));
-    describe(Text1, QStringLiteral("今日の予定"), QStringLiteral("この日の予定"));
+    // The boxes are named as the messages and the printed page name them.
+    describe(Text1, DayRecord::boxName(DayRecord::plan()), QStringLiteral("この日の予定"));
     describe(Label7, Label7->text(), QStringLiteral("クリックすると天気マークを選べます"));
     describe(Picture1, QStringLiteral("天気マーク: なし"), Label7->accessibleDescription());
     describe(Label2[0], Label2[0]->text(), QString());
-    describe(Text2, QStringLiteral("出欠記録"), QStringLiteral("この日の出欠"));
+    describe(Text2, DayRecord::boxName(DayRecord::attendance()), QStringLiteral("この日の出欠"));
     describe(Label4, Label4->text(), QString());
     describe(Label5, Label5->text(), QString());
     for (int k = 0; k < 7; ++k) {
         const QString period = QStringLiteral("%1時間目").arg(k + 1);
         describe(Label3[k], period, colourHint.arg(period));
-        describe(Text3[k], period + QStringLiteral("の教科"), QString());
-        describe(Text4[k], period + QStringLiteral("の授業内容"), QString());
+        describe(Text3[k], DayRecord::boxName(DayRecord::subject(k)), QString());
+        describe(Text4[k], DayRecord::boxName(DayRecord::content(k)), QString());
     }
     describe(Label6, Label6->text(), colourHint.arg(QStringLiteral("感想")));
-    describe(Text5, QStringLiteral("感想・記録"), QStringLiteral("この日の感想や記録"));
+    describe(Text5, DayRecord::boxName(DayRecord::impressions()), QStringLiteral("この日の感想や記録"));
 }

@@ -4,6 +4,8 @@
 #include "platform/DateText.h"
 #include "platform/Fonts.h"
 #include "platform/WidgetColour.h"
+#include "store/DayFields.h"
+#include "store/DayRecord.h"
 #include "store/Diary.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -95,8 +97,9 @@ QString dayHtml(const QDate& date, const Day& day, bool hasPicture)
                        "<td align=\"right\" valign=\"middle\">%2</td></tr></table>"
                        "<hr style=\"background-color:%3\">")
             .arg(DateText::withWeekday(date), weather, CaptionColour);
-    html += caption(QStringLiteral("今日の予定")) + box(day.plan, colourOf(day, 0), 3);
-    html += caption(QStringLiteral("出欠記録")) + box(day.attendance, QStringLiteral("#000000"), 1);
+    const auto boxName = [](const QString& column) { return DayFields::named(column)->boxName; };
+    html += caption(boxName(DayRecord::plan())) + box(day.plan, colourOf(day, Day::PlanColour), 3);
+    html += caption(boxName(DayRecord::attendance())) + box(day.attendance, QStringLiteral("#000000"), 1);
 
     html += caption(QStringLiteral("時間割・授業内容"));
     html +=
@@ -106,7 +109,7 @@ QString dayHtml(const QDate& date, const Day& day, bool hasPicture)
                        "<th>授業内容</th></tr></thead>")
             .arg(RuleColour, HeaderBack);
     for (int k = 0; k < Day::Periods; ++k) {
-        const QString colour = colourOf(day, k + 1);
+        const QString colour = colourOf(day, Day::periodColour(k));
         html += QStringLiteral("<tr><td align=\"center\" valign=\"middle\" style=\"font-size:14pt; font-weight:bold; "
                                "font-style:italic; color:%1\">%2</td>"
                                "<td style=\"font-family:'%3'; font-size:11pt; color:%4\">%5</td>"
@@ -116,7 +119,7 @@ QString dayHtml(const QDate& date, const Day& day, bool hasPicture)
                     .arg(Fonts::Mincho, colour, textHtml(day.subjects[size_t(k)]), textHtml(day.contents[size_t(k)]));
     }
     html += QStringLiteral("</table>");
-    html += caption(QStringLiteral("感想・記録")) + box(day.impressions, colourOf(day, 8), 5);
+    html += caption(boxName(DayRecord::impressions())) + box(day.impressions, colourOf(day, Day::ImpressionsColour), 5);
     return html;
 }
 

@@ -4,7 +4,7 @@
 #include "platform/FaceButton.h"
 #include "platform/Fonts.h"
 #include "platform/WidgetColour.h"
-#include "store/DayIndex.h"
+#include "store/SchoolYear.h"
 
 #include <QButtonGroup>
 #include <QDialog>
@@ -46,12 +46,12 @@ PrintRange PrintRange::around(const QDate& date, Span span, int weekStart)
         range.last = range.first.addMonths(1).addDays(-1);
         break;
     case Year:
-        range.first = DayIndex::FirstDay;
-        range.last = DayIndex::LastDay;
+        range.first = DiaryYear.first;
+        range.last = DiaryYear.last();
         break;
     }
-    range.first = std::max(range.first, DayIndex::FirstDay);
-    range.last = std::min(range.last, DayIndex::LastDay);
+    range.first = std::max(range.first, DiaryYear.first);
+    range.last = std::min(range.last, DiaryYear.last());
     return range;
 }
 
@@ -69,7 +69,7 @@ QString PrintRange::name() const
     case Month: return QStringLiteral("%1年%2月").arg(first.year()).arg(first.month());
     case Year: break;
     }
-    return QStringLiteral("%1年度").arg(DayIndex::FirstDay.year());
+    return QStringLiteral("%1年度").arg(DiaryYear.first.year());
 }
 
 QString PrintRange::fileName() const

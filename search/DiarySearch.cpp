@@ -72,7 +72,7 @@ QString DiarySearch::dateCaption(const QDate& date) { return DateText::withWeekd
 
 QString DiarySearch::boxCaption(const QString& column)
 {
-    for (int k = 0; k < DayRecord::Periods; ++k) {
+    for (int k = 0; k < Day::Periods; ++k) {
         if (column == DayRecord::subject(k))
             return QStringLiteral("%1時間目 教科").arg(k + 1);
         if (column == DayRecord::content(k))

@@ -13,6 +13,9 @@
 struct Day {
     static constexpr int Periods = 7;
     static constexpr int Colours = Periods + 2; // plan, the seven periods, impressions
+    // The colour fields, by the boxes whose text they colour.
+    enum ColourField { PlanColour = 0, ImpressionsColour = Periods + 1 };
+    static constexpr int periodColour(int period) { return 1 + period; } // period 0 ... 6
 
     QString plan;
     QString attendance;
@@ -23,11 +26,11 @@ struct Day {
     std::array<QString, Colours> colourTexts;
     QString weather; // the weather icon's path, or empty
 
-    // The field of a column by its name (DayRecord.h); empty for another name.
+    // The field of a column by its name (DayFields.h); empty for another name.
     QString text(const QString& column) const;
     void setText(const QString& column, const QString& text);
 
-    // Colour fields: 0 the plan, 1 ... 7 the periods, 8 the impressions.
+    // Colour fields by ColourField.
     std::optional<ColourValue> colour(int field) const;
     void setColour(int field, ColourValue colour);
 
@@ -42,7 +45,7 @@ struct Day {
 // The day's record in the diary sheet: fields by column name.
 class DayColumns {
 public:
-    // The sheet column of each of the 27 day columns, from the header row;
+    // The sheet column of each of the day's fields, from the header row;
     // -1 where a column is absent.
     explicit DayColumns(const QStringList& header);
 
@@ -51,5 +54,5 @@ public:
     QList<std::pair<int, QString>> fieldsOf(const Day& day) const;
 
 private:
-    QList<int> m_columns; // by position in DayRecord::allColumns()
+    QList<int> m_columns; // by position in DayFields::all()
 };

@@ -1,43 +1,36 @@
 #include "store/DayRecord.h"
 
+#include "store/DayFields.h"
+
 namespace DayRecord {
 
 QString boxName(const QString& column)
 {
-    if (column == plan())
-        return QStringLiteral("今日の予定");
-    if (column == attendance())
-        return QStringLiteral("出欠記録");
-    if (column == impressions())
-        return QStringLiteral("感想・記録");
-    if (column == weather())
-        return QStringLiteral("天気マーク");
-    for (int k = 0; k < Periods; ++k) {
-        if (column == subject(k))
-            return QStringLiteral("%1時間目の教科").arg(k + 1);
-        if (column == content(k))
-            return QStringLiteral("%1時間目の授業内容").arg(k + 1);
-    }
-    return column;
+    const DayField* field = DayFields::named(column);
+    return field ? field->boxName : column;
 }
 
 QStringList colourColumns()
 {
-    QStringList columns{planColour()};
-    for (int k = 0; k < Periods; ++k)
-        columns << periodColour(k);
-    columns << impressionsColour();
+    QStringList columns;
+    for (const DayField& field : DayFields::all()) {
+        if (field.isColour)
+            columns << field.column;
+    }
     return columns;
+}
+
+bool isColourColumn(const QString& column)
+{
+    const DayField* field = DayFields::named(column);
+    return field && field->isColour;
 }
 
 QStringList allColumns()
 {
-    QStringList columns{plan(), attendance()};
-    for (int k = 0; k < Periods; ++k)
-        columns << subject(k);
-    for (int k = 0; k < Periods; ++k)
-        columns << content(k);
-    columns << impressions() << colourColumns() << weather();
+    QStringList columns;
+    for (const DayField& field : DayFields::all())
+        columns << field.column;
     return columns;
 }
 

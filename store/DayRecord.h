@@ -1,4 +1,5 @@
-// The day record: the 27 named columns of the diary sheet.
+// The day record: the names of the diary sheet's columns. What each field
+// is (its box, its colour) is told by the table in DayFields.h.
 #pragma once
 
 #include <QString>
@@ -7,8 +8,6 @@
 namespace DayRecord {
 
 inline const QString SheetName = QStringLiteral("Sheet1");
-inline constexpr int DaysInYear = 365;
-inline constexpr int Periods = 7;
 // The colour a new diary gives every entry: the system window-text colour.
 inline constexpr qint32 DefaultColour = qint32(0x80000008u);
 
@@ -27,7 +26,8 @@ QString boxName(const QString& column);
 
 // The nine colour columns, in the order the page stores them.
 QStringList colourColumns();
-// All 27 columns in the order a new diary lays them out.
+bool isColourColumn(const QString& column);
+// All the day's columns in the order a new diary lays them out.
 QStringList allColumns();
 
 } // namespace DayRecord

@@ -15,7 +15,7 @@ using workbook::ErrorKind;
 
 bool isNumeric(const workbook::RecordTable& table, int column)
 {
-    return DayRecord::colourColumns().contains(table.columnNames.value(column));
+    return DayRecord::isColourColumn(table.columnNames.value(column));
 }
 
 void setField(workbook::RecordTable& table, int record, int column, const QString& text)
@@ -104,20 +104,16 @@ bool Diary::open(const QString& path, QString* message)
         if (isNumeric(m_table, cell.second))
             m_numbersAsText.insert(cell);
     }
-    m_current = 1;
+    m_current = 0;
     showCurrent();
     return true;
 }
 
-int Diary::recordOf(const QDate& date) const
-{
-    const int record = DayIndex::of(date);
-    return isOpen() && record >= 1 && record <= DayRecord::DaysInYear ? record - 1 : -1;
-}
+int Diary::recordOf(const QDate& date) const { return isOpen() ? DiaryYear.recordOf(date) : -1; }
 
 void Diary::collectPage()
 {
-    const int record = m_current - 1;
+    const int record = m_current;
     if (!m_page || !isOpen())
         return;
     const DayColumns columns(m_table.columnNames);
@@ -139,7 +135,7 @@ bool Diary::storeField(int record, int column, const QString& text)
 void Diary::showCurrent()
 {
     if (m_page)
-        m_page->showDay(DayColumns(m_table.columnNames).dayOf(m_table.records.value(m_current - 1)));
+        m_page->showDay(DayColumns(m_table.columnNames).dayOf(m_table.records.value(m_current)));
 }
 
 void Diary::showDate(const QDate& date)
@@ -147,7 +143,7 @@ void Diary::showDate(const QDate& date)
     if (!isOpen())
         return;
     collectPage();
-    m_current = std::clamp(DayIndex::of(date), 1, DayRecord::DaysInYear);
+    m_current = std::clamp(int(DiaryYear.first.daysTo(date)), 0, DiaryYear.days - 1);
     showCurrent();
 }
 
@@ -166,8 +162,8 @@ void Diary::forEachDay(const std::function<void(const QDate&, const Day&)>& visi
         return;
     collectPage();
     const DayColumns columns(m_table.columnNames);
-    for (int record = 1; record <= DayRecord::DaysInYear; ++record)
-        visit(DayIndex::dateOf(record), columns.dayOf(m_table.records.value(record - 1)));
+    for (int record = 0; record < DiaryYear.days; ++record)
+        visit(DiaryYear.dateOf(record), columns.dayOf(m_table.records.value(record)));
 }
 
 void Diary::setDay(const QDate& date, const Day& day)
@@ -179,13 +175,13 @@ void Diary::setDay(const QDate& date, const Day& day)
     bool changed = false;
     for (const auto& [column, text] : DayColumns(m_table.columnNames).fieldsOf(day))
         changed |= storeField(record, column, text);
-    if (changed && record == m_current - 1)
+    if (changed && record == m_current)
         showCurrent();
 }
 
 void Diary::storeNumbersAsNumbers()
 {
-    const int record = m_current - 1;
+    const int record = m_current;
     for (auto it = m_numbersAsText.begin(); it != m_numbersAsText.end();) {
         if (it->first == record) {
             if (!m_pending.contains(*it))
@@ -382,7 +378,7 @@ bool Diary::takeInFile(std::unique_ptr<workbook::Workbook> book, workbook::Recor
         const bool unsaved = m_pending.contains(key);
         const bool wrote = m_written.contains(key);
         Written history = m_written.value(key);
-        const QDate date = DayIndex::dateOf(key.first + 1);
+        const QDate date = DiaryYear.dateOf(key.first);
         const QString column = disk.columnNames.value(now.second);
         if (now.second < 0 || theirs == mine) {
             if (now.second >= 0 && wrote)
@@ -435,7 +431,7 @@ bool Diary::firstTooLongPending(QDate* date, QString* column) const
 {
     for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it) {
         if (it.value().size() > workbook::MaxCellChars) {
-            *date = DayIndex::dateOf(it.key().first + 1);
+            *date = DiaryYear.dateOf(it.key().first);
             *column = m_table.columnNames.value(it.key().second);
             return true;
         }

@@ -2,7 +2,8 @@
 // written. Every day reads as the diary would write it, the edits of the page
 // on screen included, so a search or an export needs nothing of the windows:
 //     diary.forEachDay([](const QDate& date, const Day& day) { ... });
-// Dates and records convert in DayIndex.h (record 1 is 2002-04-01).
+// Dates and records convert through DiaryYear (SchoolYear.h): record 0 is
+// the year's first day.
 //
 // Another program may save the file while the diary is open. Every save first
 // looks whether the file still holds what the diary last read or wrote; when
@@ -14,7 +15,7 @@
 
 #include "platform/workbook/Workbook.h"
 #include "store/Day.h"
-#include "store/DayIndex.h"
+#include "store/SchoolYear.h"
 
 #include <QDate>
 #include <QMap>
@@ -62,7 +63,7 @@ public:
 
     // The page showing the current day; what it holds counts as that day's.
     void setPage(PageBinding* page) { m_page = page; }
-    QDate currentDate() const { return DayIndex::dateOf(m_current); }
+    QDate currentDate() const { return DiaryYear.dateOf(m_current); }
     // Takes the page's edits as pending, then makes the date current and shows it.
     void showDate(const QDate& date);
 
@@ -110,7 +111,7 @@ public:
     void setBackgroundForTesting(bool on) { m_background = on; }
 
 private:
-    using Key = QPair<int, int>; // (record index, sheet column)
+    using Key = QPair<int, int>; // (record, sheet column)
     struct Written {
         QStringList priors; // what the file held before each of the diary's writes
         QString text;       // what the diary wrote last
@@ -118,7 +119,7 @@ private:
     struct Outcome;
 
     bool isDiaryRecord(const Key& key) const { return key.first >= 0 && key.first < m_table.recordCount(); }
-    int recordOf(const QDate& date) const; // the record index of a date, -1 outside the year
+    int recordOf(const QDate& date) const; // -1 outside the year or with no diary open
     void collectPage();
     bool storeField(int record, int column, const QString& text);
     void showCurrent();
@@ -133,7 +134,7 @@ private:
     workbook::RecordTable m_table;     // the file with the pending edits
     workbook::RecordTable m_fileTable; // the file as the diary last read or wrote it
     PageBinding* m_page = nullptr;
-    int m_current = 1;            // DayIndex record of the day on screen
+    int m_current = 0;            // record of the day on screen
     QMap<Key, QString> m_pending; // not yet in the file; m_table already holds it
     QMap<Key, Written> m_written; // fields the diary wrote since it opened the file
     // Colour fields stored as text cells: written back as numbers when their day is left.

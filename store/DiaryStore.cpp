@@ -4,6 +4,7 @@
 #include "platform/DateText.h"
 #include "store/DayRecord.h"
 #include "store/Diary.h"
+#include "store/SchoolYear.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -48,10 +49,10 @@ bool createWorkbook(const QString& path, workbook::Error* error)
     const QString defaultColour = QString::number(DayRecord::DefaultColour);
 
     QList<workbook::FieldWrite> writes;
-    writes.reserve(columns.size() + DayRecord::DaysInYear * colourColumns.size());
+    writes.reserve(columns.size() + DiaryYear.days * colourColumns.size());
     for (int c = 0; c < columns.size(); ++c)
         writes.append({-1, c, columns[c], false});
-    for (int r = 0; r < DayRecord::DaysInYear; ++r) {
+    for (int r = 0; r < DiaryYear.days; ++r) {
         for (const QString& name : colourColumns)
             writes.append({r, int(columns.indexOf(name)), defaultColour, true});
     }
@@ -86,10 +87,10 @@ QString problemWith(const workbook::RecordTable& table)
                 .arg(column)
                 .arg(count);
     }
-    if (table.recordCount() < DayRecord::DaysInYear) {
+    if (table.recordCount() < DiaryYear.days) {
         return QStringLiteral("シート「Sheet1」には %1 日分の行しかありません（%2 日分が必要です）。")
             .arg(table.recordCount())
-            .arg(DayRecord::DaysInYear);
+            .arg(DiaryYear.days);
     }
     return QString();
 }

@@ -191,7 +191,7 @@ void TestFaults::killedFirstStartLeavesNoHalfDiary()
         QVERIFY(process.waitForFinished(15000) && (round < 16 || process.exitCode() == 0));
         QString why;
         if (QFileInfo::exists(path) || round == 16)
-            QVERIFY2(readDiary(path, &why).size() == DayRecord::DaysInYear && why.isEmpty(), qPrintable(why));
+            QVERIFY2(readDiary(path, &why).size() == DiaryYear.days && why.isEmpty(), qPrintable(why));
     }
     // A damaged diary: the real program waits on its message for the user, the file untouched.
     const QByteArray junk("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1 truncated", 18);
@@ -306,7 +306,7 @@ void TestFaults::saveFaultKeepsTypedText()
                  ? u"感想も\n――― ほかのプログラムで保存された内容 ―――\n40日目: walk と読書 !!!!"_s
                  : u"感想も"_s);
     QString why;
-    QCOMPARE(readDiary(path, &why).size(), DayRecord::DaysInYear);
+    QCOMPARE(readDiary(path, &why).size(), DiaryYear.days);
     QVERIFY2(why.isEmpty(), qPrintable(why));
     if (fault == "another program's diary"_L1) {
         QCOMPARE(diary.fileField(101, DayRecord::impressions()), u"101日目: walk と読書 "_s);
@@ -415,7 +415,7 @@ void TestFaults::libreOfficeHoldingTheDiaryLosesNothing()
     QVERIFY(waitForLine(office, "closed") && office.waitForFinished(60000));
     QTRY_COMPARE_WITH_TIMEOUT(diary.fileField(40, DayRecord::plan()), typed, 10000);
     QCOMPARE(diary.fileField(45, DayRecord::impressions()), u"LibreOfficeで書いた感想"_s);
-    QVERIFY(form->notice()->text().contains(u"閉じたので、書いた内容を保存しました"_s));
+    QTRY_VERIFY(form->notice()->text().contains(u"閉じたので、書いた内容を保存しました"_s));
     QVERIFY(diary.closeWindow());
 }
 

@@ -34,7 +34,7 @@ QString fileField(const QString& path, const QDate& date, const QString& column)
     const auto book = workbook::Workbook::open(path, nullptr);
     if (!book || !book->readTable(DayRecord::SheetName, &table, nullptr))
         return QStringLiteral("(unreadable)");
-    return table.field(DayIndex::of(date) - 1, table.columnIndex(column));
+    return table.field(DiaryYear.recordOf(date), table.columnIndex(column));
 }
 
 // Another program's save of one field into the file as it is on disk.
@@ -43,8 +43,8 @@ void saveElsewhere(const QString& path, const QDate& date, const QString& column
     workbook::RecordTable table;
     const auto book = workbook::Workbook::open(path, nullptr);
     QVERIFY(book && book->readTable(DayRecord::SheetName, &table, nullptr));
-    QVERIFY(
-        book->writeFields(DayRecord::SheetName, {{DayIndex::of(date) - 1, table.columnIndex(column), text}}, nullptr));
+    QVERIFY(book->writeFields(DayRecord::SheetName, {{DiaryYear.recordOf(date), table.columnIndex(column), text}},
+                              nullptr));
 }
 
 // A diary on a new workbook with its page saving itself on a clock the test
@@ -104,12 +104,18 @@ private slots:
 
 void TestDiaryModel::datesAndRecordsMapBothWays()
 {
-    const QList<std::pair<QDate, int>> cases{
-        {{2002, 4, 1}, 1}, {{2002, 12, 31}, 275}, {{2003, 1, 1}, 276}, {{2003, 2, 28}, 334}, {{2003, 3, 31}, 365}};
+    const QList<std::pair<QDate, int>> cases{{{2002, 4, 1}, 0},    {{2002, 12, 31}, 274}, {{2003, 1, 1}, 275},
+                                             {{2003, 2, 28}, 333}, {{2003, 3, 31}, 364},  {{2002, 3, 31}, -1},
+                                             {{2003, 4, 1}, -1},   {QDate(), -1}};
     for (const auto& [date, record] : cases) {
-        QCOMPARE(DayIndex::of(date), record);
-        QCOMPARE(DayIndex::dateOf(record), date);
+        QCOMPARE(DiaryYear.recordOf(date), record);
+        if (record >= 0)
+            QCOMPARE(DiaryYear.dateOf(record), date);
     }
+    // Any year's day stands for the same day of the diary's year; 29 February for the 28th.
+    QCOMPARE(DiaryYear.withinYear({2024, 2, 29}), QDate(2003, 2, 28));
+    QCOMPARE(DiaryYear.withinYear({2026, 4, 1}), QDate(2002, 4, 1));
+    QCOMPARE(DiaryYear.withinYear({2026, 3, 31}), QDate(2003, 3, 31));
 }
 
 void TestDiaryModel::daysReadWithThePagesEditsAndWriteBack()
