@@ -1,6 +1,7 @@
 #include "app/FrmSplash.h"
 #include "main_window/Form1.h"
 #include "platform/Fonts.h"
+#include "platform/Footprint.h"
 #include "platform/ShutdownSignals.h"
 
 #include <QApplication>
@@ -10,7 +11,9 @@ int main(int argc, char* argv[])
 {
     // The diary takes no command-line arguments, not even Qt's own.
     int qtArgc = argc > 0 ? 1 : 0;
+    const Footprint footprint;
     QApplication app(qtArgc, argv);
+    Footprint::useUtf8Characters();
     // The program ends when the main window closes, not when the splash does.
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setStyle(QStringLiteral("Fusion"));

@@ -4,6 +4,7 @@
 #include "app/FrmSplash.h"
 #include "appearance/FrmAbout.h"
 #include "main_window/Form1.h"
+#include "platform/Footprint.h"
 #include "weather/Form2.h"
 
 #include <QGuiApplication>
@@ -11,6 +12,7 @@
 
 #include <xcb/xcb.h>
 
+#include <clocale>
 #include <cstdlib>
 #include <cstring>
 
@@ -47,6 +49,7 @@ class TestWindowHints : public QObject {
 private slots:
     void dialogsOfFixedSizeOfferNoResizing();
     void splashHasNoTitle();
+    void oldTitlePropertyIsRightUnderTheCLocale();
 };
 
 void TestWindowHints::dialogsOfFixedSizeOfferNoResizing()
@@ -73,6 +76,21 @@ void TestWindowHints::splashHasNoTitle()
     QVERIFY(QTest::qWaitForWindowExposed(&splash));
     QCOMPARE(nativeProperty(&splash, "_NET_WM_NAME"), QByteArray());
     QCOMPARE(nativeProperty(&splash, "WM_NAME"), QByteArray());
+}
+
+// Window lists that read WM_NAME, not _NET_WM_NAME, show the title right even
+// when the program starts without a locale.
+void TestWindowHints::oldTitlePropertyIsRightUnderTheCLocale()
+{
+    std::setlocale(LC_CTYPE, "C");
+    Footprint::useUtf8Characters();
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("Merrow日記Lt."));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    // COMPOUND_TEXT: 日記 in JIS X 0208 (0x467C 0x352D, "F|5-"), not UTF-8 bytes taken for Latin-1.
+    QCOMPARE(nativeProperty(&window, "WM_NAME"), QByteArray("Merrow\x1b$(BF|5-\x1b(BLt."));
+    std::setlocale(LC_CTYPE, "");
 }
 
 QTEST_MAIN(TestWindowHints)
