@@ -38,7 +38,7 @@ if [ "$(id -u)" -ne 0 ]; then
     ask=(-n)
     [ -t 0 ] && ask=()
     if command -v sudo >/dev/null && echo "${#missing[@]} Debian packages are missing; sudo installs them:" \
-        && sudo "${ask[@]}" -v; then
+        && sudo "${ask[@]}" true; then
         exec sudo -- bash "$(realpath "$0")" "$@"
     fi
     echo "Install the missing Debian packages as an administrator, then run this again:" >&2
