@@ -1,6 +1,7 @@
 #include "platform/Footprint.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 
@@ -15,8 +16,9 @@ Footprint::Footprint()
         return;
     const QByteArray folder = QFile::encodeName(m_dir.path());
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    // Without a session bus libdbus would start a daemon of its own (autolaunch)
-    // that outlives the diary; an address that leads nowhere means no bus.
+    // Without a session bus, Qt's screen-reader bridge and the input-method
+    // switch would make libdbus start a daemon of its own (autolaunch) that
+    // outlives the diary; an address that leads nowhere means no bus.
     if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")
         && (runtime.isEmpty() || !QFileInfo::exists(QFile::decodeName(runtime + "/bus"))))
         qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + folder + "/no-session-bus");

@@ -1,6 +1,6 @@
-// The diary writes its two files and nothing else: what Qt and D-Bus would
-// leave elsewhere (a runtime folder, the file dialog's memory, a D-Bus daemon
-// of their own) is kept in a private folder that goes when the program ends.
+// The diary writes its two files and nothing else: what Qt would leave
+// elsewhere (a runtime folder, the file dialog's memory) is kept in a private
+// folder that goes when the program ends, and no D-Bus daemon is started.
 #pragma once
 
 #include <QString>

@@ -167,9 +167,14 @@ void TestFaults::killedFirstStartLeavesNoHalfDiary()
     const QString program = folder.file(u"pravok"_s);
     QVERIFY(QFile::copy(QStringLiteral(PROGRAM_DIR "/pravok"), program));
     QRandomGenerator random(QRandomGenerator::global()->generate());
+    // A killed program leaves its private temporary folder: in the test's.
+    QTemporaryDir tmp;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"TMPDIR"_s, tmp.path());
     for (int round = 0; round <= 16; ++round) {
         QFile::remove(path);
         QProcess process;
+        process.setProcessEnvironment(env);
         process.setWorkingDirectory(QDir::rootPath());
         process.start(program, {u"-platform"_s, u"offscreen"_s});
         QVERIFY(process.waitForStarted());
@@ -191,6 +196,7 @@ void TestFaults::killedFirstStartLeavesNoHalfDiary()
     const QByteArray junk("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1 truncated", 18);
     QVERIFY(writeAll(path, junk));
     QProcess process;
+    process.setProcessEnvironment(env);
     process.start(program, {u"-platform"_s, u"offscreen"_s});
     QVERIFY(process.waitForStarted());
     QTest::qWait(1500);

@@ -7,7 +7,7 @@
 #include "platform/Footprint.h"
 #include "weather/Form2.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QTest>
 
 #include <xcb/xcb.h>
@@ -93,5 +93,12 @@ void TestWindowHints::oldTitlePropertyIsRightUnderTheCLocale()
     std::setlocale(LC_CTYPE, "");
 }
 
-QTEST_MAIN(TestWindowHints)
+int main(int argc, char** argv)
+{
+    const Footprint footprint; // as the program starts: no D-Bus daemon of its own
+    QApplication app(argc, argv);
+    TestWindowHints test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_window_hints.moc"
