@@ -1,8 +1,10 @@
 #include "app/FrmSplash.h"
 #include "main_window/Form1.h"
+#include "platform/AppInfo.h"
 #include "platform/Fonts.h"
 #include "platform/Footprint.h"
 #include "platform/ShutdownSignals.h"
+#include "platform/SingleInstance.h"
 
 #include <QApplication>
 #include <QSessionManager>
@@ -19,8 +21,19 @@ int main(int argc, char* argv[])
     QApplication::setStyle(QStringLiteral("Fusion"));
     // Ties the window to the launcher entry (Wayland's app id, taskbar grouping).
     QGuiApplication::setDesktopFileName(QStringLiteral("merrow-nikki"));
+    // A second diary on the same folder would save over this one's text.
+    Form1* form1 = nullptr;
+    const auto toFront = [&form1] {
+        if (form1) {
+            form1->showNormal();
+            form1->raise();
+            form1->activateWindow();
+        }
+    };
+    if (!SingleInstance::claim(AppInfo::programFolder(), toFront))
+        return 0;
     Fonts::installSubstitutions();
-    Form1* form1 = FrmSplash::Form_Load();
+    form1 = FrmSplash::Form_Load();
     if (!form1)
         return 1;
     // A logout or a kill closes the window the orderly way, saving the page.
@@ -28,6 +41,6 @@ int main(int argc, char* argv[])
     QObject::connect(&app, &QGuiApplication::commitDataRequest, form1,
                      [form1](QSessionManager&) { form1->commitData(); });
     const int code = QApplication::exec();
-    delete form1;
+    delete std::exchange(form1, nullptr);
     return code;
 }

@@ -137,6 +137,24 @@ def write_fods(path):
     fods.write(path, head, (sheet1, sheet2))
 
 
+def array_cell(formula, rows, cached):
+    return ('<table:table-cell table:formula="%s" table:number-matrix-columns-spanned="1" '
+            'table:number-matrix-rows-spanned="%d" office:value-type="float" office:value="%r"><text:p>%r</text:p>'
+            '</table:table-cell>' % (fods.attribute(formula), rows, cached, cached))
+
+
+def write_ranges_fods(path):
+    """B2:B4 an array formula, C5:C7 a data table (LibreOffice writes ARRAY and TABLE records); the
+    fuzzer's writes overwrite B2 and C5, the first cell of each."""
+    rows = [[fods.cell("n")], [fods.cell(1), array_cell("of:=[.A2:.A4]*2", 3, 2)], [fods.cell(2), fods.cell(4)],
+            [fods.cell(3), fods.cell(6), fods.cell(None, formula="of:=[.A2]*10", cached=10)]]
+    for r in range(4, 7):
+        rows.append([fods.cell(None), fods.cell(r), fods.cell(
+            None, formula="of:=MULTIPLE.OPERATIONS([.$C$4];[.$A$2];[.B%d])" % (r + 1), cached=r * 10)])
+    fods.write(path, "", ['<table:table table:name="Sheet1">%s</table:table>' % "".join(
+        "<table:table-row>%s</table:table-row>" % "".join(r) for r in rows)])
+
+
 def run(args):
     subprocess.run(args, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
@@ -144,7 +162,9 @@ def run(args):
 def converted_seeds(out):
     with tempfile.TemporaryDirectory() as tmp:
         source, shared = os.path.join(tmp, "small.fods"), os.path.join(tmp, "shared.fods")
+        ranges = os.path.join(tmp, "ranges.fods")
         write_fods(source)
+        write_ranges_fods(ranges)
         # Formulas filled down, which LibreOffice writes as shared formulas; the
         # fuzzer's writes overwrite B2, the first cell of one, and C5 inside another.
         rows = [[fods.cell(r), fods.cell(None, formula="of:=[.A%d]*2" % (r + 1), cached=r * 2) if r else fods.cell(""),
@@ -153,9 +173,10 @@ def converted_seeds(out):
             "<table:table-row>%s</table:table-row>" % "".join(r) for r in rows)])
         profile = "file://" + os.path.join(tmp, "profile")
         run(["soffice", "-env:UserInstallation=" + profile, "--headless",
-             "--convert-to", "xls:MS Excel 97", "--outdir", tmp, source, shared])
+             "--convert-to", "xls:MS Excel 97", "--outdir", tmp, source, shared, ranges])
         shutil.copy(os.path.join(tmp, "small.xls"), os.path.join(out, "libreoffice_small.xls"))
         shutil.copy(os.path.join(tmp, "shared.xls"), os.path.join(out, "libreoffice_shared_formula.xls"))
+        shutil.copy(os.path.join(tmp, "ranges.xls"), os.path.join(out, "libreoffice_array_table.xls"))
         run(["soffice", "-env:UserInstallation=" + profile, "--headless",
              "--convert-to", "ods", "--outdir", tmp, source])
         ods = os.path.join(tmp, "small.ods")

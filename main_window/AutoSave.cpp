@@ -1,52 +1,69 @@
 #include "main_window/AutoSave.h"
 
-#include "platform/MessageBox.h"
+#include "platform/Notice.h"
 #include "store/Diary.h"
-#include "store/DiaryStore.h"
 
 #include <QEvent>
+#include <QFileInfo>
 #include <QWidget>
 
-AutoSave::AutoSave(QWidget* window, Diary& diary, std::function<void()> collectPage)
+AutoSave::AutoSave(QWidget* window, Diary& diary, Notice* notice, std::function<void()> collectPage)
     : QObject(window)
     , m_window(window)
     , m_diary(diary)
-    , m_collectPage(std::move(collectPage))
+    , m_notice(notice)
+    , m_saver(
+          diary, [this] { return m_clock.elapsed(); }, std::move(collectPage),
+          [this](const QString& text) { m_notice->tell(text); })
 {
-    m_delay.setSingleShot(true);
-    connect(&m_delay, &QTimer::timeout, this, &AutoSave::saveNow);
-    m_poll.setInterval(15);
-    connect(&m_poll, &QTimer::timeout, this, &AutoSave::takeResult);
+    m_clock.start();
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &AutoSave::run);
+    // A save elsewhere renames a new file into place, which ends the watch on
+    // the old one: the folder is watched too (lock files come and go there).
+    connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, [this] {
+        m_saver.fileMayHaveChanged();
+        watch();
+        run();
+    });
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] {
+        m_saver.fileMayHaveChanged();
+        watch();
+        run();
+    });
+    watch();
     window->installEventFilter(this);
 }
 
-void AutoSave::pageChanged() { m_delay.start(DelayMs); }
+void AutoSave::watch()
+{
+    const QString path = m_diary.path();
+    const QStringList paths{path, QFileInfo(path).absolutePath()};
+    for (const QString& p : paths) {
+        if (!m_watcher.files().contains(p) && !m_watcher.directories().contains(p) && QFileInfo::exists(p))
+            m_watcher.addPath(p);
+    }
+}
+
+void AutoSave::pageChanged()
+{
+    m_saver.pageChanged();
+    run();
+}
 
 void AutoSave::saveNow()
 {
-    if (m_diary.isWriting())
-        return; // takeResult() looks again when this write is done
-    m_collectPage();
-    if (m_diary.startWrite())
-        m_poll.start();
+    m_saver.saveNow();
+    run();
 }
 
-void AutoSave::takeResult()
+void AutoSave::run()
 {
-    if (m_diary.isWriting())
-        return;
-    m_poll.stop();
-    workbook::Error error;
-    if (m_diary.finishWrite(&error)) {
-        m_failureShown = false;
-        if (m_diary.hasPendingEdits())
-            m_delay.start(DelayMs); // typed while the worker wrote
-        return;
-    }
-    // Said once, not at every attempt; the text stays pending and is tried again.
-    m_delay.start(RetryMs);
-    if (!std::exchange(m_failureShown, true))
-        MessageBox::warning(m_window, DiaryStore::saveErrorMessage(m_diary, error));
+    const int next = m_saver.tick();
+    if (next < 0)
+        m_timer.stop();
+    else if (!m_timer.isActive() || m_timer.remainingTime() > next)
+        m_timer.start(next);
 }
 
 bool AutoSave::eventFilter(QObject* watched, QEvent* event)

@@ -14,6 +14,7 @@
 #include "platform/HiddenField.h"
 #include "platform/MessageBox.h"
 #include "platform/MonthCalendar.h"
+#include "platform/Notice.h"
 #include "platform/PictureBox.h"
 #include "platform/WidgetColour.h"
 #include "printing/PrintCommands.h"
@@ -39,6 +40,7 @@ Form1::Form1(QWidget* parent)
     m_diary = std::make_unique<Diary>();
     bindFields();
     m_diary->setPage(Data1);
+    m_notice = new Notice(this);
     setBackColour(ColourValue(0x00C7E8F5));
     // The client area's top-left corner at (141, 47), 625 x 641.
     setGeometry(141, 47, 625, 641);
@@ -139,7 +141,7 @@ void Form1::Form_Activate()
     Text1->setFocus(Qt::OtherFocusReason);
     writeLeftDay();
     // From here on the page is also saved as it changes, not only when it is left.
-    m_autoSave = new AutoSave(this, *m_diary, [this] { StoreDayColours(); });
+    m_autoSave = new AutoSave(this, *m_diary, m_notice, [this] { StoreDayColours(); });
     for (EntryBox* box : findChildren<EntryBox*>())
         connect(box, &QPlainTextEdit::textChanged, m_autoSave, &AutoSave::pageChanged);
 }
@@ -154,13 +156,21 @@ void Form1::writeLeftDay()
 {
     // The new page is drawn first; saving a large workbook must not delay it.
     repaint();
-    workbook::Error error;
-    const bool written = m_diary->write(&error);
-    const QString note = DiaryStore::saveNoteMessage(m_diary->path(), m_diary->takeSaveNote());
-    if (!note.isEmpty())
-        MessageBox::information(this, note);
-    if (!written)
-        MessageBox::warning(this, DiaryStore::saveErrorMessage(*m_diary, error));
+    SaveProblem problem;
+    const bool written = m_diary->write(&problem);
+    tellReport();
+    // The pupil goes on writing on the new page: being held is told without a question.
+    if (!problem.holder.isEmpty())
+        m_notice->tell(DiaryStore::heldMessage(m_diary->path(), problem.holder));
+    else if (!written)
+        MessageBox::warning(this, DiaryStore::saveErrorMessage(*m_diary, problem.error));
+}
+
+void Form1::tellReport()
+{
+    const QString report = DiaryStore::reportMessage(m_diary->path(), m_diary->takeReport());
+    if (!report.isEmpty())
+        m_notice->tell(report);
 }
 
 void Form1::MonthView1_DateClick(const QDate&)
@@ -311,8 +321,7 @@ bool Form1::commitData()
     StoreDayColours();
     QString settingsError;
     const bool settingsSaved = SaveColourScheme(colourSettings()->swatchScheme(), &settingsError);
-    workbook::Error error;
-    return m_diary->write(&error) && settingsSaved;
+    return m_diary->write(nullptr) && settingsSaved;
 }
 
 bool Form1::Form_Unload()
@@ -324,21 +333,25 @@ bool Form1::Form_Unload()
     if (!SaveColourScheme(colourSettings()->swatchScheme(), &settingsError))
         MessageBox::warning(this, settingsError);
 
-    workbook::Error error;
-    while (!m_diary->write(&error)) {
-        const QString text = DiaryStore::saveErrorMessage(*m_diary, error)
-                             + QStringLiteral("\n\n保存しないで終了すると、保存できなかった内容は失われます。");
-        const int choice = MessageBox::choose(
-            this, text,
-            {QStringLiteral("もう一度保存する"), QStringLiteral("終了しない"), QStringLiteral("保存しないで終了する")},
-            1);
+    SaveProblem problem;
+    bool despiteHolder = false;
+    while (!m_diary->write(&problem, std::exchange(despiteHolder, false))) {
+        const bool held = !problem.holder.isEmpty();
+        QString text = held ? DiaryStore::heldAtCloseMessage(m_diary->path(), problem.holder)
+                            : DiaryStore::saveErrorMessage(*m_diary, problem.error);
+        text += QStringLiteral("\n\n保存しないで終了すると、保存できなかった内容は失われます。");
+        QStringList buttons{QStringLiteral("もう一度保存する"), QStringLiteral("終了しない"),
+                            QStringLiteral("保存しないで終了する")};
+        if (held)
+            buttons.insert(2, QStringLiteral("それでも保存する"));
+        const int choice = MessageBox::choose(this, text, buttons, 1);
         if (choice == 1)
             return false;
-        if (choice == 2)
+        if (choice == buttons.size() - 1)
             break;
+        despiteHolder = held && choice == 2;
+        problem = SaveProblem();
     }
-    const QString note = DiaryStore::saveNoteMessage(m_diary->path(), m_diary->takeSaveNote());
-    if (!note.isEmpty())
-        MessageBox::information(this, note);
+    tellReport();
     return true;
 }

@@ -23,6 +23,7 @@ class Form2;
 class FrmAbout;
 class HiddenField;
 class MonthCalendar;
+class Notice;
 class PictureBox;
 class SearchWindow;
 
@@ -53,6 +54,7 @@ public:
     FrmAbout* openColourSettings() const;
     Form2* weatherPicker() const;
     SearchWindow* searchWindow() const;
+    Notice* notice() const { return m_notice; }
 
     // Saves the page on screen and the colour scheme without closing (the
     // desktop session is about to end). False if something could not be saved.
@@ -113,6 +115,7 @@ private:
     void bindFields();
     void goToDay(const QDate& date);
     void writeLeftDay();
+    void tellReport();
     void chooseEntryColour(size_t field, std::initializer_list<EntryBox*> boxes);
     bool Form_Unload();
     // Ctrl+P prints, Ctrl+Shift+P exports a PDF: the day on screen, its week, month or year.
@@ -122,6 +125,8 @@ private:
 
     std::unique_ptr<Diary> m_diary;
     AutoSave* m_autoSave = nullptr;
+    // Told without taking the keyboard: what the saves found while the pupil writes.
+    Notice* m_notice = nullptr;
     QString m_tag = QStringLiteral("0");
     ColourValue m_backColour;
     QPointer<FrmAbout> m_about;

@@ -29,7 +29,15 @@ void EntryBox::setBoundText(const QString& text)
 {
     if (text == toPlainText())
         return;
+    // Text read in from the file while the pupil types here (another program's
+    // save, kept after the pupil's own): the cursor stays where the keys go.
+    const int cursor = hasFocus() ? textCursor().position() : -1;
     setPlainText(text);
+    if (cursor >= 0) {
+        QTextCursor kept = textCursor();
+        kept.setPosition(std::min(cursor, int(text.size())));
+        setTextCursor(kept);
+    }
 }
 
 void EntryBox::setForeColour(ColourValue colour)

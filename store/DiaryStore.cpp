@@ -1,14 +1,41 @@
 #include "store/DiaryStore.h"
 
 #include "platform/AppInfo.h"
+#include "platform/DateText.h"
 #include "store/DayRecord.h"
 #include "store/Diary.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QStorageInfo>
 
 namespace DiaryStore {
 
 using workbook::ErrorKind;
+
+namespace {
+
+// Why a write failed, as the disk, the folder and the file look now.
+QString writeCause(const QString& path)
+{
+    const QFileInfo file(path);
+    const QFileInfo folder(file.absolutePath());
+    const QStorageInfo disk(folder.absoluteFilePath());
+    if (!folder.isDir())
+        return QStringLiteral("日記のフォルダーが見つかりません。移動または削除されたか、ディスクが外されたようです。");
+    if (disk.isValid() && disk.isReadOnly())
+        return QStringLiteral("日記のフォルダーのあるディスクが、読み取り専用になっています。");
+    // The new file is written beside the old one: it needs as much room again.
+    if (disk.isValid() && disk.bytesAvailable() < file.size() + 64 * 1024)
+        return QStringLiteral("ディスクがいっぱいです。いらないファイルを消して、空きを作ってください。");
+    if (!folder.isWritable())
+        return QStringLiteral("日記のフォルダーに書き込む許可がありません。");
+    if (file.exists() && !file.isWritable())
+        return QStringLiteral("日記ファイルが読み取り専用になっています。");
+    return QStringLiteral("ファイルを書き込めませんでした。");
+}
+
+} // namespace
 
 QString fileName() { return QStringLiteral("nikki.xls"); }
 
@@ -104,12 +131,9 @@ QString saveErrorMessage(const Diary& diary, const workbook::Error& error)
     switch (error.kind) {
     case ErrorKind::FieldTooLong:
         if (diary.firstTooLongPending(&date, &column)) {
-            why = QStringLiteral("%1年%2月%3日の「%4」が、1 つの欄に書ける文字数（%5 文字）を超えています。"
+            why = QStringLiteral("%1の「%2」が、1 つの欄に書ける文字数（%3 文字）を超えています。"
                                  "文字を減らしてください。")
-                      .arg(date.year())
-                      .arg(date.month())
-                      .arg(date.day())
-                      .arg(DayRecord::boxName(column))
+                      .arg(DateText::date(date), DayRecord::boxName(column))
                       .arg(workbook::MaxCellChars);
         } else {
             why = QStringLiteral("1 つの欄に書ける文字数（%1 文字）を超えた欄があります。文字を減らしてください。")
@@ -117,38 +141,66 @@ QString saveErrorMessage(const Diary& diary, const workbook::Error& error)
         }
         break;
     case ErrorKind::WriteFailed:
-    case ErrorKind::Unreadable:
-        why =
-            QStringLiteral("ファイルを書き込めません。フォルダーが読み取り専用か、ディスクがいっぱいかもしれません。");
-        break;
+    case ErrorKind::Unreadable: why = writeCause(path); break;
     default:
         // The file on disk was replaced by something else while the diary was open.
         why = QStringLiteral("ほかのプログラムが、日記ファイルをこの日記では読めないファイルに置き換えたようです。"
                              "上書きはしていません。もとの日記ファイルに戻してください。");
         break;
     }
-    // The technical detail helps with a failed write; for a long text the date and box say it all.
+    // The system's own words help whoever mends the disk; for a long text the date and box say it all.
     if (!error.detail.isEmpty() && error.kind != ErrorKind::FieldTooLong)
-        why += QStringLiteral("\n（%1）").arg(error.detail);
+        why += QStringLiteral("\n（詳しい情報: %1）").arg(error.detail);
     return QStringLiteral("日記ファイル「%1」に保存できませんでした。\n%2\n\n"
-                          "入力した内容は消えていません。次に日付を選んだときと終了するときに、もう一度保存します。")
+                          "入力した内容は消えていません。保存できるようになりしだい、自動的に保存します。")
         .arg(path, why);
 }
 
-QString saveNoteMessage(const QString& path, workbook::SaveNote note)
+QString heldMessage(const QString& path, const QString& holder)
 {
-    switch (note) {
-    case workbook::SaveNote::MergedOtherChanges:
-        return QStringLiteral("日記ファイル「%1」は、日記を開いたあとで、ほかのプログラムによって変更されていました。\n"
-                              "その変更はそのまま残して、書いた内容を保存しました。")
-            .arg(path);
-    case workbook::SaveNote::Recreated:
-        return QStringLiteral("日記ファイル「%1」が見つかりませんでした（移動または削除されたようです）。\n"
-                              "開いていた日記の内容から作り直して、書いた内容を保存しました。")
-            .arg(path);
-    case workbook::SaveNote::None: break;
-    }
-    return QString();
+    return QStringLiteral("日記ファイル「%1」は、いま %2 で開かれています。\n"
+                          "%2 が開いているあいだに保存すると、%2 で次に保存したときに日記の内容が消えてしまうので、"
+                          "保存を待っています。書いた内容は消えていません。\n"
+                          "%2 で日記ファイルを閉じると、自動的に保存します。")
+        .arg(path, holder);
+}
+
+QString freedMessage(const QString& path, const QString& holder)
+{
+    return QStringLiteral("%2 が日記ファイル「%1」を閉じたので、書いた内容を保存しました。").arg(path, holder);
+}
+
+QString heldAtCloseMessage(const QString& path, const QString& holder)
+{
+    return QStringLiteral(
+               "日記ファイル「%1」は、いま %2 で開かれているので、まだ保存していません。\n"
+               "%2 で日記ファイルを閉じてから「もう一度保存する」を押してください。\n"
+               "「それでも保存する」と、%2 で次に保存したときに、この日記で書いた内容が消えることがあります。")
+        .arg(path, holder);
+}
+
+QString reportMessage(const QString& path, const SaveReport& report)
+{
+    QStringList lines;
+    if (report.recreated)
+        lines << QStringLiteral("日記ファイル「%1」が見つかりませんでした（移動または削除されたようです）。"
+                                "開いていた日記の内容から作り直しました。")
+                     .arg(path);
+    if (report.otherChanges)
+        lines << QStringLiteral("日記ファイル「%1」が、ほかのプログラムで変更されました。その変更を読み込みました。")
+                     .arg(path);
+    const auto box = [](const std::pair<QDate, QString>& field) {
+        return QStringLiteral("%1の「%2」").arg(DateText::date(field.first), DayRecord::boxName(field.second));
+    };
+    for (const auto& field : report.bothChanged)
+        lines << QStringLiteral(
+                     "%1は、この日記とほかのプログラムの両方で書き換えられていました。"
+                     "どちらも消さずに、この日記の内容のあとに「ほかのプログラムで保存された内容」として続けました。")
+                     .arg(box(field));
+    for (const auto& field : report.restored)
+        lines << QStringLiteral("%1は、ほかのプログラムの保存で消えていたので、この日記の内容を書き直しました。")
+                     .arg(box(field));
+    return lines.join(u'\n');
 }
 
 } // namespace DiaryStore

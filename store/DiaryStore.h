@@ -7,6 +7,7 @@
 #include <QString>
 
 class Diary;
+struct SaveReport;
 
 namespace DiaryStore {
 
@@ -25,7 +26,12 @@ QString createErrorMessage(const QString& path, const workbook::Error& error);
 QString openErrorMessage(const QString& path, const workbook::Error& error);
 // For a failed save of the diary's pending fields.
 QString saveErrorMessage(const Diary& diary, const workbook::Error& error);
-// What to tell the user after a save that found the file changed or gone; empty for none.
-QString saveNoteMessage(const QString& path, workbook::SaveNote note);
+// While another program holds the file, and when it let it go.
+QString heldMessage(const QString& path, const QString& holder);
+QString freedMessage(const QString& path, const QString& holder);
+// The close's question while another program holds the file.
+QString heldAtCloseMessage(const QString& path, const QString& holder);
+// What the saves found on disk (the file gone, another program's changes); empty for nothing.
+QString reportMessage(const QString& path, const SaveReport& report);
 
 } // namespace DiaryStore

@@ -14,7 +14,8 @@ headless_pkgs=(x11-utils imagemagick)
 test_pkgs=(python3 python3-xlrd python3-xlwt libreoffice-calc-nogui gnumeric
            faketime clang libclang-rt-14-dev x11-utils imagemagick
            desktop-file-utils libglib2.0-bin xdotool dbus-bin dbus-daemon dbus-x11 clang-format
-           fcitx5 fcitx5-frontend-qt6 fcitx5-anthy at-spi2-core python3-pyatspi poppler-utils)
+           fcitx5 fcitx5-frontend-qt6 fcitx5-anthy at-spi2-core python3-pyatspi poppler-utils
+           python3-uno)
 
 pkgs=("${run_pkgs[@]}")
 for mode in "${@:-run}"; do

@@ -168,23 +168,24 @@ bool BiffBook::isWorksheet(const SheetInfo& sheet) const
     return u16(stream.constData() + sheet.start + 4 + 2) == bof::Worksheet;
 }
 
-const SheetInfo* BiffBook::findSheet(const QString& name) const
+const SheetInfo* BiffBook::findWorksheet(const QString& name) const
 {
     for (const SheetInfo& sheet : sheets)
-        if (sheet.name == name)
+        if (sheet.name == name && isWorksheet(sheet))
             return &sheet;
     // Excel treats sheet names without regard to case.
     for (const SheetInfo& sheet : sheets)
-        if (sheet.name.compare(name, Qt::CaseInsensitive) == 0)
+        if (sheet.name.compare(name, Qt::CaseInsensitive) == 0 && isWorksheet(sheet))
             return &sheet;
     return nullptr;
 }
 
-QStringList BiffBook::sheetNames() const
+QStringList BiffBook::worksheetNames() const
 {
     QStringList names;
     for (const SheetInfo& sheet : sheets)
-        names << sheet.name;
+        if (isWorksheet(sheet))
+            names << sheet.name;
     return names;
 }
 

@@ -30,10 +30,10 @@ public:
     // Parses the globals and finds every sheet's substream. Cells are read on demand.
     static bool parse(const QByteArray& stream, BiffBook* book, Error* error);
 
-    const SheetInfo* findSheet(const QString& name) const;
-    // A worksheet, rather than a chart, macro or dialog sheet.
+    // A worksheet, rather than a chart or macro sheet: one readTable can read.
     bool isWorksheet(const SheetInfo& sheet) const;
-    QStringList sheetNames() const;
+    const SheetInfo* findWorksheet(const QString& name) const;
+    QStringList worksheetNames() const;
 
     bool readCells(const SheetInfo& sheet, SheetCells* out, Error* error) const;
     // Defined in CellVisitor.h.

@@ -72,6 +72,7 @@ inline bool decodeCellValue(const RecordView& r, qint64 pos, Cell* c, int* count
         return true;
     case rt::Formula:
     case rt::OldFormula:
+    case rt::OldFormula4:
         if (r.size < (r.type == rt::Formula ? 20 : 18))
             return false;
         c->kind = CellKind::Formula;

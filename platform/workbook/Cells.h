@@ -18,7 +18,8 @@ struct Cell {
     quint16 xf = 0;
     CellKind kind = CellKind::Blank;
     ResultKind result = ResultKind::None; // Formula: cached result; BoolErr: Bool or Error
-    // Sst: string index; Rk: RK bits; Label, BoolErr, Formula: record position.
+    // Sst: string index; Rk: RK bits; Label, BoolErr, Formula: record position
+    // (NoRecord for a BoolErr the rewriter makes).
     quint32 ref = 0;
     // Label and formula text results: index in SheetCells::texts; BoolErr and
     // formula booleans and errors: the value.
@@ -41,6 +42,9 @@ struct Cell {
     }
 };
 static_assert(sizeof(Cell) == 16);
+
+// Position 0 of a stream is the globals' BOF, never a cell record.
+inline constexpr quint32 NoRecord = 0;
 
 struct SheetCells {
     std::vector<Cell> cells; // in record order

@@ -161,7 +161,8 @@ QString Checker::header()
 {
     if (m_file.size() < HeaderSize || !looksLikeCompoundFile(m_file))
         return QStringLiteral("the compound file header is incomplete");
-    if (u16(m_h + 0x1C) != 0xFFFE)
+    // FE FF; some writers put it the wrong way round, which the other readers ignore.
+    if (u16(m_h + 0x1C) != 0xFFFE && u16(m_h + 0x1C) != 0xFEFF)
         return QStringLiteral("bad byte order mark");
     const quint16 shift = u16(m_h + 0x1E);
     if (shift != 9 && shift != 12)

@@ -148,7 +148,11 @@ bool ContinuedReader::readUnicodeString(QString* out)
 ContinuedReader continuedRecord(const QByteArray& stream, qint64 pos, quint32 skip, qint64* end)
 {
     RecordView r;
-    recordAt(stream, pos, &r);
+    if (!recordAt(stream, pos, &r) || r.size < skip) {
+        if (end)
+            *end = stream.size();
+        return ContinuedReader({});
+    }
     std::vector<ContinuedReader::Segment> segments{{r.data + skip, quint32(r.size - skip)}};
     qint64 next = pos + 4 + r.size;
     RecordView c;

@@ -58,9 +58,10 @@ private:
     qint64 m_remaining = 0;
 };
 
-// The record at pos (which must be whole) from its data's byte skip on, with
-// the CONTINUE records that follow it. end, when asked, gets the stream
-// position after the last of them.
+// The record at pos from its data's byte skip on, with the CONTINUE records
+// that follow it. end, when asked, gets the stream position after the last of
+// them. A record not whole or shorter than skip gives a reader with nothing to
+// read (and end the stream's end), so that every read from it fails.
 ContinuedReader continuedRecord(const QByteArray& stream, qint64 pos, quint32 skip, qint64* end = nullptr);
 
 } // namespace workbook::detail

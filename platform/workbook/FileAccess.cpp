@@ -97,6 +97,13 @@ void adviseHugePages(QByteArray& data)
 
 } // namespace
 
+Error tooLarge(qint64 size)
+{
+    return {
+        ErrorKind::Unreadable,
+        QStringLiteral("the file holds %1 bytes, more than the %2 a workbook may hold").arg(size).arg(MaxFileBytes)};
+}
+
 bool readWholeFile(const QString& path, QByteArray* bytes, Error* error)
 {
     if (!checkRegularFile(path, error))
@@ -108,6 +115,10 @@ bool readWholeFile(const QString& path, QByteArray* bytes, Error* error)
     }
     // Read into a buffer of the file's size.
     const qint64 expected = file.size();
+    if (expected > MaxFileBytes) {
+        *error = tooLarge(expected);
+        return false;
+    }
     QByteArray data(qsizetype(expected), Qt::Uninitialized);
     adviseHugePages(data);
     qint64 done = 0;
@@ -122,8 +133,17 @@ bool readWholeFile(const QString& path, QByteArray* bytes, Error* error)
         return false;
     }
     data.truncate(qsizetype(done));
-    // A file that grew while being read is taken whole.
-    const QByteArray rest = file.readAll();
+    // A file that grew while being read is taken whole, up to the limit; in
+    // chunks, as QIODevice::read(n) allocates all n bytes at once.
+    QByteArray rest;
+    char chunk[65536];
+    for (qint64 n; (n = file.read(chunk, sizeof chunk)) > 0;) {
+        rest.append(chunk, qsizetype(n));
+        if (done + rest.size() > MaxFileBytes) {
+            *error = tooLarge(done + rest.size());
+            return false;
+        }
+    }
     if (file.error() != QFileDevice::NoError) {
         *error = {ErrorKind::Unreadable, file.errorString()};
         return false;

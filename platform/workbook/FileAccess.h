@@ -28,8 +28,12 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, WriteFail
 
 namespace workbook::detail {
 
-// The whole regular file at path: Missing, or Unreadable with the reason.
+// The whole regular file at path: Missing, or Unreadable with the reason
+// (also for a file over MaxFileBytes, before any of it is read).
 bool readWholeFile(const QString& path, QByteArray* bytes, Error* error);
+
+// Unreadable, for a file of this size over MaxFileBytes.
+Error tooLarge(qint64 size);
 
 // Whether the regular file at path holds exactly these bytes. False also when
 // unsure; the caller then reads the file whole.

@@ -28,7 +28,8 @@ inline constexpr quint16 Blank = 0x0201;
 inline constexpr quint16 Number = 0x0203;
 inline constexpr quint16 Label = 0x0204;
 inline constexpr quint16 BoolErr = 0x0205;
-// FORMULA as Excel 3.0 and 4.0 wrote it (no chn field); other writers still put it in BIFF8 sheets.
+// FORMULA as Excel 3.0 (0x0206) and 4.0 (0x0406) wrote it, without the chn
+// field; other writers still put both in BIFF8 sheets.
 inline constexpr quint16 OldFormula = 0x0206;
 inline constexpr quint16 String = 0x0207;
 inline constexpr quint16 Row = 0x0208;
@@ -38,6 +39,7 @@ inline constexpr quint16 DefaultRowHeight = 0x0225;
 inline constexpr quint16 Table = 0x0236;
 inline constexpr quint16 Window2 = 0x023E;
 inline constexpr quint16 Rk = 0x027E;
+inline constexpr quint16 OldFormula4 = 0x0406;
 inline constexpr quint16 ShrFmla = 0x04BC;
 inline constexpr quint16 Bof = 0x0809;
 

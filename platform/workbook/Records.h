@@ -49,7 +49,8 @@ inline bool isCellRecord(quint16 type)
     case rt::MulBlank:
     case rt::BoolErr:
     case rt::Formula:
-    case rt::OldFormula: return true;
+    case rt::OldFormula:
+    case rt::OldFormula4: return true;
     default: return false;
     }
 }

@@ -1,7 +1,8 @@
 // The sheet rewriter's care for formula definitions. A shared, array or table
 // formula is defined by a record after the FORMULA of its first cell, and
-// the other cells' FORMULA records name that cell in a PtgExp token. When
-// the first cell is overwritten, the definition must go to a cell that stays.
+// the other cells' FORMULA records name that cell in a PtgExp token (PtgTbl
+// for a table). When the first cell is overwritten, the other cells must
+// keep showing what they showed.
 #include "platform/workbook/StreamRewriter.h"
 
 #include <optional>
@@ -10,11 +11,14 @@ namespace workbook::detail {
 
 namespace {
 
-// The cell (row << 16 | col) a FORMULA names when its tokens are a PtgExp.
-std::optional<quint32> expTarget(const RecordView& f)
+constexpr quint8 PtgExp = 0x01; // shared and array formulas
+constexpr quint8 PtgTbl = 0x02; // data tables
+
+// The cell (row << 16 | col) a FORMULA names when its tokens are that one token.
+std::optional<quint32> pointedAt(const RecordView& f, quint8 ptg)
 {
     // cce at 20, then the tokens
-    if (f.type != rt::Formula || f.size < 27 || u16(f.data + 20) < 5 || u8(f.data + 22) != 0x01)
+    if (f.type != rt::Formula || f.size < 27 || u16(f.data + 20) < 5 || u8(f.data + 22) != ptg)
         return std::nullopt;
     return quint32(u16(f.data + 23)) << 16 | u16(f.data + 25);
 }
@@ -38,32 +42,50 @@ std::vector<std::vector<quint32>> StreamRewriter::definitionsAfter(quint32 formu
     return definitions;
 }
 
-// For each overwritten formula cell that defined a formula: the formulas that
-// still use it take the definition over. An array or table formula moves
-// whole to the first of them.
+// For each overwritten formula cell that defined a formula, the formulas
+// that still use it: a shared formula's take the definition over. An array
+// formula's or table's results depend on where the range lies and what it
+// spans, so no part of it can be defined anew: its other cells keep the
+// results they showed as constants, as a copy-and-paste of values would.
 void StreamRewriter::moveDefinitions()
 {
     for (const Replaced& rep : m_replaced) {
-        const std::vector<std::vector<quint32>> definitions = definitionsAfter(rep.formulaPos);
-        if (definitions.empty())
-            continue;
         const quint32 key = quint32(rep.row) << 16 | rep.col;
-        std::vector<const Cell*> users;
-        for (const Cell& c : m_merged)
-            if (c.kind == CellKind::Formula && cellKey(c) > key && expTarget(recordOf(c.ref)) == key)
-                users.push_back(&c);
-        if (users.empty())
-            continue;
-        for (const std::vector<quint32>& definition : definitions) {
+        for (const std::vector<quint32>& definition : definitionsAfter(rep.formulaPos)) {
             const RecordView r = recordOf(definition.front());
-            if (r.type == rt::ShrFmla && r.size >= 10) {
-                splitSharedFormula(definition, users);
+            const quint8 ptg = r.type == rt::Table ? PtgTbl : PtgExp;
+            std::vector<Cell*> users;
+            for (Cell& c : m_merged)
+                if (c.kind == CellKind::Formula && cellKey(c) > key && pointedAt(recordOf(c.ref), ptg) == key)
+                    users.push_back(&c);
+            if (users.empty())
                 continue;
+            if (r.type == rt::ShrFmla) {
+                if (r.size >= 10)
+                    splitSharedFormula(definition, users);
+            } else {
+                for (Cell* c : users)
+                    keepResult(c);
             }
-            QByteArray& after = m_definitionsAfter[users.front()->ref];
-            for (quint32 p : definition)
-                after.append(at(p), 4 + recordOf(p).size);
         }
+    }
+}
+
+// A formula cell turned into a constant holding its cached result.
+void StreamRewriter::keepResult(Cell* c)
+{
+    switch (c->result) {
+    case ResultKind::Number: numberCell(c, f64(at(c->ref + 4 + 6))); break;
+    case ResultKind::Text:
+        c->kind = CellKind::Sst;
+        c->ref = stringIndex(m_texts.value(c->aux));
+        break;
+    case ResultKind::Bool:
+    case ResultKind::Error:
+        c->kind = CellKind::BoolErr;
+        c->ref = NoRecord;
+        break;
+    default: c->kind = CellKind::Blank; break;
     }
 }
 
@@ -72,7 +94,7 @@ void StreamRewriter::moveDefinitions()
 // each defined after its first cell, which all its cells' PtgExp then name:
 // each range runs right to the old last column and down as far as no user
 // lies left of its first cell; the users that remain start the next one.
-void StreamRewriter::splitSharedFormula(const std::vector<quint32>& definition, const std::vector<const Cell*>& users)
+void StreamRewriter::splitSharedFormula(const std::vector<quint32>& definition, const std::vector<Cell*>& users)
 {
     const RecordView shared = recordOf(definition.front());
     quint16 lastRow = u16(shared.data + 2);

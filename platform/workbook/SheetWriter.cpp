@@ -207,6 +207,13 @@ Q_ALWAYS_INLINE void StreamRewriter::writeCell(const Cell& c)
         put32(m_out, m_finalIndex[c.ref]);
         break;
     case CellKind::Formula: writeFormula(c); break;
+    case CellKind::BoolErr:
+        if (c.ref == NoRecord) {
+            putCellHeader(rt::BoolErr, 8, c);
+            put16(m_out, quint16((c.aux & 0xFF) | (c.result == ResultKind::Error ? 0x100 : 0)));
+            break;
+        }
+        [[fallthrough]];
     default: // LABEL, RSTRING, BOOLERR as they were, a long text with its CONTINUE records
         copyRecord(c.ref);
         copyFollowing(c.ref, [](quint16 type, qint64) { return type == rt::Continue; });

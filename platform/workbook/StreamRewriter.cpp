@@ -32,6 +32,7 @@ bool StreamRewriter::run(const std::vector<CellWrite>& writesIn, QByteArray* res
         return false;
     layoutSheet(m_s, m_target, &m_layout);
     std::vector<Cell> cells = std::move(sc.cells);
+    m_texts = std::move(sc.texts);
     sortKeepingLast(cells, [](const Cell& c) { return cellKey(c); });
     std::vector<CellWrite> writes = writesIn;
     sortKeepingLast(writes, [](const CellWrite& w) { return writeKey(w); });
@@ -97,7 +98,11 @@ void StreamRewriter::prepareStringLookup(const std::vector<CellWrite>& writes)
 
 quint32 StreamRewriter::stringIndex(const QString& text)
 {
-    quint32& index = m_lookup[text];
+    // A text not looked up beforehand (a kept formula result) is added anew.
+    auto it = m_lookup.find(text);
+    if (it == m_lookup.end())
+        it = m_lookup.insert(text, NoString);
+    quint32& index = *it;
     if (index == NoString) {
         index = quint32(m_book.sst.strings.size() + m_added.size());
         m_added.push_back(text);
@@ -137,21 +142,25 @@ bool StreamRewriter::mergedCell(const CellWrite& w, const Cell* old, Cell* c)
         // A formatted cell stays as a blank that keeps its format.
         c->kind = CellKind::Blank;
         return old && old->xf != defaultXf();
-    case CellWrite::Number:
-        if (const auto rk = toRk(w.number)) {
-            c->kind = CellKind::Rk;
-            c->ref = *rk;
-        } else {
-            c->kind = CellKind::Number;
-            c->setNumber(w.number);
-        }
-        return true;
+    case CellWrite::Number: numberCell(c, w.number); return true;
     case CellWrite::Text:
         c->kind = CellKind::Sst;
         c->ref = stringIndex(w.text);
         return true;
     }
     return true;
+}
+
+// A number cell, as RK when that holds it exactly.
+void StreamRewriter::numberCell(Cell* c, double v)
+{
+    if (const auto rk = toRk(v)) {
+        c->kind = CellKind::Rk;
+        c->ref = *rk;
+    } else {
+        c->kind = CellKind::Number;
+        c->setNumber(v);
+    }
 }
 
 // Marks the strings the sheets other than the target refer to.

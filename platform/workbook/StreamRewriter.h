@@ -66,11 +66,13 @@ private:
     quint32 stringIndex(const QString& text);
     void mergeWrites(const std::vector<Cell>& cells, const std::vector<CellWrite>& writes);
     bool mergedCell(const CellWrite& w, const Cell* old, Cell* c);
+    static void numberCell(Cell* c, double v);
 
     // Definitions whose formula was overwritten (SharedFormulas.cpp).
     std::vector<std::vector<quint32>> definitionsAfter(quint32 formulaPos) const;
     void moveDefinitions();
-    void splitSharedFormula(const std::vector<quint32>& definition, const std::vector<const Cell*>& users);
+    void splitSharedFormula(const std::vector<quint32>& definition, const std::vector<Cell*>& users);
+    void keepResult(Cell* c);
     void writeFormula(const Cell& c);
 
     // The new shared string table.
@@ -100,6 +102,7 @@ private:
     const SheetInfo& m_target;
     SheetLayout m_layout;
     std::vector<Cell> m_merged;
+    QStringList m_texts; // the old cells' inline texts (SheetCells::texts)
     std::vector<Replaced> m_replaced;
     // For formulas that take over an overwritten cell's definition: the records
     // written after them, and the cell their PtgExp is to name (row << 16 | col).

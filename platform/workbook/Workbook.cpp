@@ -34,6 +34,10 @@ QString describeForeign(const QByteArray& bytes)
 
 std::shared_ptr<Model> loadModel(const QByteArray& file, Error* error)
 {
+    if (file.size() > MaxFileBytes) {
+        *error = tooLarge(file.size());
+        return nullptr;
+    }
     if (!looksLikeCompoundFile(file)) {
         // Excel 2.x-4.0 wrote the BIFF stream as the file itself.
         if (file.size() >= 8) {
@@ -85,14 +89,10 @@ bool saveAtomically(const QString& path, const QByteArray& bytes, Error* error)
 
 const SheetInfo* findWorksheet(const BiffBook& book, const QString& name, Error* error)
 {
-    const SheetInfo* sheet = book.findSheet(name);
+    const SheetInfo* sheet = book.findWorksheet(name);
     if (!sheet)
-        *error = {ErrorKind::NoSheet, QStringLiteral("no sheet named \"%1\"").arg(name)};
-    else if (!book.isWorksheet(*sheet))
-        *error = {ErrorKind::NoSheet, QStringLiteral("\"%1\" is a chart or macro sheet, not a worksheet").arg(name)};
-    else
-        return sheet;
-    return nullptr;
+        *error = {ErrorKind::NoSheet, QStringLiteral("no worksheet named \"%1\"").arg(name)};
+    return sheet;
 }
 
 // The new file for writes applied to one sheet of base; written is that file
@@ -204,7 +204,7 @@ bool Workbook::createEmpty(const QString& path, const QString& sheetName, Error*
 
 QString Workbook::path() const { return d->path; }
 
-QStringList Workbook::sheetNames() const { return d->model->book.sheetNames(); }
+QStringList Workbook::sheetNames() const { return d->model->book.worksheetNames(); }
 
 bool Workbook::readTable(const QString& sheetName, RecordTable* table, Error* error) const
 {
@@ -272,6 +272,8 @@ bool Workbook::writeFields(const QString& sheetName, const QList<FieldWrite>& wr
 }
 
 SaveNote Workbook::lastSaveNote() const { return d->lastSaveNote; }
+
+bool Workbook::changedOnDisk() const { return !d->path.isEmpty() && !sameOnDisk(d->path, d->fileBytes); }
 
 bool Workbook::rewrite(const QString& sheetName, const QList<FieldWrite>& writes, QByteArray* file, Error* error) const
 {

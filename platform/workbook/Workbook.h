@@ -19,7 +19,7 @@ enum class ErrorKind {
     OldFormat,    // BIFF5 or older ("Book" stream, or an old BOF version)
     Encrypted,    // password-protected workbook
     Damaged,      // a workbook stream that ends early or holds impossible records
-    NoSheet,      // the named worksheet does not exist
+    NoSheet,      // no worksheet of that name (chart and macro sheets hold no table)
     FieldTooLong, // a text longer than a cell can hold (32,767 characters)
     WriteFailed,  // the new file could not be written or renamed into place
 };
@@ -33,6 +33,11 @@ struct Error {
 
 // The longest text a cell can hold.
 inline constexpr int MaxCellChars = 32767;
+
+// The largest workbook file read, 1 GiB: the format's stream positions are
+// 32 bits, and a save holds the file several times in memory. A larger file
+// is refused with Unreadable, a save that would make one with WriteFailed.
+inline constexpr qint64 MaxFileBytes = qint64(1) << 30;
 
 // A worksheet read as a table: row 0 of the sheet is the header, records follow.
 // Cells read as text: numbers holding whole values up to 2^53 as plain integers
@@ -95,9 +100,12 @@ public:
     static bool createEmpty(const QString& path, const QString& sheetName, Error* error);
 
     QString path() const;
+    // The worksheets, in workbook order: every name readTable() reads. Chart
+    // and macro sheets are not listed; they are kept as they are on a save.
     QStringList sheetNames() const;
 
-    // The sheet as a table of records; false with ErrorKind::NoSheet when absent.
+    // The worksheet as a table of records; false with ErrorKind::NoSheet when
+    // there is none of that name (also when a chart or macro sheet has it).
     bool readTable(const QString& sheetName, RecordTable* table, Error* error) const;
 
     // Read-modify-write save of the given fields of one sheet. Everything else in the
@@ -110,6 +118,9 @@ public:
     // vanished is written anew from what was read.
     bool writeFields(const QString& sheetName, const QList<FieldWrite>& writes, Error* error);
     SaveNote lastSaveNote() const;
+    // Whether the file at path() no longer holds the bytes last read or written:
+    // another program saved, replaced or removed it. Reads the file.
+    bool changedOnDisk() const;
 
     // The file writeFields() would save when the disk still holds what was read,
     // built in memory and checked to read back; touches no file.

@@ -4,10 +4,13 @@
 #include "app/FrmSplash.h"
 #include "appearance/FrmAbout.h"
 #include "main_window/Form1.h"
+#include "platform/EntryBox.h"
 #include "platform/Footprint.h"
+#include "platform/Notice.h"
 #include "weather/Form2.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QTest>
 
 #include <xcb/xcb.h>
@@ -49,6 +52,7 @@ class TestWindowHints : public QObject {
 private slots:
     void dialogsOfFixedSizeOfferNoResizing();
     void splashHasNoTitle();
+    void noticeLeavesTheKeyboardToTheBox();
     void oldTitlePropertyIsRightUnderTheCLocale();
 };
 
@@ -78,6 +82,39 @@ void TestWindowHints::splashHasNoTitle()
     QCOMPARE(nativeProperty(&splash, "WM_NAME"), QByteArray());
 }
 
+// A notice that arises mid-typing takes neither the X input focus nor Qt's:
+// the next key still goes to the box, however fast the pupil types.
+void TestWindowHints::noticeLeavesTheKeyboardToTheBox()
+{
+    DiaryFixture diary;
+    QVERIFY(diary.start());
+    Form1* form = diary.form();
+    form->activateWindow();
+    form->Text5->setFocus();
+    QVERIFY(QTest::qWaitForWindowActive(form));
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    const auto inputFocus = [x11] {
+        auto* reply = xcb_get_input_focus_reply(x11->connection(), xcb_get_input_focus(x11->connection()), nullptr);
+        const xcb_window_t focus = reply ? reply->focus : 0;
+        std::free(reply);
+        return focus;
+    };
+    QTRY_COMPARE(inputFocus(), xcb_window_t(form->winId()));
+    form->notice()->tell(QStringLiteral("日記ファイルに保存できませんでした。"));
+    QVERIFY(QTest::qWaitForWindowExposed(form->notice()));
+    QTest::qWait(200); // what a window manager would do with a new window happens now
+    QCOMPARE(inputFocus(), xcb_window_t(form->winId()));
+    QCOMPARE(QApplication::focusWidget(), form->Text5);
+    // WM_HINTS: the input flag set and false, so that no window manager gives it the keys.
+    const QByteArray hints = nativeProperty(form->notice(), "WM_HINTS");
+    QVERIFY(hints.size() >= 8);
+    QCOMPARE(reinterpret_cast<const quint32*>(hints.constData())[0] & 1u, 1u);
+    QCOMPARE(reinterpret_cast<const quint32*>(hints.constData())[1], 0u);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("ok "));
+    QCOMPARE(form->Text5->toPlainText(), QStringLiteral("ok "));
+    QVERIFY(form->notice()->isVisible());
+}
+
 // Window lists that read WM_NAME, not _NET_WM_NAME, show the title right even
 // when the program starts without a locale.
 void TestWindowHints::oldTitlePropertyIsRightUnderTheCLocale()
@@ -97,8 +134,10 @@ int main(int argc, char** argv)
 {
     const Footprint footprint; // as the program starts: no D-Bus daemon of its own
     QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
     TestWindowHints test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
 }
+
 #include "test_window_hints.moc"

@@ -4,6 +4,8 @@
 #include "store/DayRecord.h"
 #include "store/Diary.h"
 #include "store/PageBinding.h"
+#include "store/PageSaver.h"
+#include "tests/support/FileBytes.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -25,6 +27,67 @@ struct FakePage : PageBinding {
     }
 };
 
+// One field of the workbook on disk, as another program would read it.
+QString fileField(const QString& path, const QDate& date, const QString& column)
+{
+    workbook::RecordTable table;
+    const auto book = workbook::Workbook::open(path, nullptr);
+    if (!book || !book->readTable(DayRecord::SheetName, &table, nullptr))
+        return QStringLiteral("(unreadable)");
+    return table.field(DayIndex::of(date) - 1, table.columnIndex(column));
+}
+
+// Another program's save of one field into the file as it is on disk.
+void saveElsewhere(const QString& path, const QDate& date, const QString& column, const QString& text)
+{
+    workbook::RecordTable table;
+    const auto book = workbook::Workbook::open(path, nullptr);
+    QVERIFY(book && book->readTable(DayRecord::SheetName, &table, nullptr));
+    QVERIFY(
+        book->writeFields(DayRecord::SheetName, {{DayIndex::of(date) - 1, table.columnIndex(column), text}}, nullptr));
+}
+
+// A diary on a new workbook with its page saving itself on a clock the test
+// moves: every write on the test's thread, every notice kept.
+struct SavingDiary {
+    SavingDiary()
+        : path(dir.filePath(QStringLiteral("nikki.xls")))
+        , saver(
+              diary, [this] { return now; }, [] {}, [this](const QString& text) { notices << text; })
+    {
+        diary.setPage(&page);
+        diary.setBackgroundForTesting(false);
+        QString message;
+        if (!diary.open(path, &message))
+            qFatal("%s", qPrintable(message));
+        diary.showDate(Today);
+    }
+    // Moves the clock on, doing whatever falls due on the way.
+    void wait(int ms)
+    {
+        for (const qint64 end = now + ms; now < end;) {
+            const int next = saver.tick();
+            now = next < 0 ? end : std::min(end, now + std::max(next, 1));
+        }
+        saver.tick();
+    }
+    void type(const QString& text)
+    {
+        page.plan += text;
+        saver.pageChanged();
+    }
+    QString filePlan() const { return fileField(path, Today, DayRecord::plan()); }
+
+    static inline const QDate Today{2002, 5, 10};
+    QTemporaryDir dir;
+    QString path;
+    FakePage page;
+    Diary diary;
+    qint64 now = 0;
+    QStringList notices;
+    PageSaver saver;
+};
+
 } // namespace
 
 class TestDiaryModel : public QObject {
@@ -33,6 +96,10 @@ private slots:
     void datesAndRecordsMapBothWays();
     void daysReadWithThePagesEditsAndWriteBack();
     void wordsFoundInFoldedFormsOncePerBox();
+    void steadyTypingIsWrittenWithinTheDeadline();
+    void failedSavesAreToldOnceAndTriedAgain();
+    void anotherProgramsSavesAreReadAndLoseNothing();
+    void fileHeldElsewhereIsNotWrittenUntilFree();
 };
 
 void TestDiaryModel::datesAndRecordsMapBothWays()
@@ -82,8 +149,7 @@ void TestDiaryModel::daysReadWithThePagesEditsAndWriteBack()
     QCOMPARE(page.plan, onScreen.plan);        // the page follows
     QVERIFY(diary.day({2003, 4, 1}) == Day()); // outside the year
 
-    workbook::Error error;
-    QVERIFY(diary.write(&error));
+    QVERIFY(diary.write(nullptr));
     QVERIFY(!diary.hasPendingEdits());
     Diary again;
     QVERIFY(again.open(path, &message));
@@ -122,6 +188,154 @@ void TestDiaryModel::wordsFoundInFoldedFormsOncePerBox()
         QCOMPARE(listed(word), QString::fromUtf16(rows));
     june.impressions = QStringLiteral("観察"); // a changed text is folded again
     QCOMPARE(listed(u"実験"), QStringLiteral("2002年6月3日(月)7時間目 教科 [実験]"));
+}
+
+// Keys every 100 ms, no pause: the file always holds what was typed a
+// deadline ago, and nothing is written once the keys stop.
+void TestDiaryModel::steadyTypingIsWrittenWithinTheDeadline()
+{
+    SavingDiary d;
+    QString typed;
+    for (int key = 0; key < 40; ++key) {
+        const QString saved = d.filePlan();
+        QVERIFY2(typed.startsWith(saved) && saved.size() >= typed.size() - PageSaver::DeadlineMs / 100 - 1,
+                 qPrintable(QStringLiteral("%1 ms: %2 of %3 typed").arg(d.now).arg(saved.size()).arg(typed.size())));
+        typed += QChar(u'あ' + key);
+        d.type(typed.right(1));
+        d.wait(100);
+    }
+    d.wait(PageSaver::DeadlineMs);
+    QCOMPARE(d.filePlan(), typed);
+    QVERIFY(!d.diary.hasPendingEdits());
+    const QByteArray written = readAll(d.path);
+    d.saver.saveNow(); // the window left with nothing changed: nothing written
+    d.wait(PageSaver::RetryMs);
+    QCOMPARE(readAll(d.path), written);
+    QVERIFY(d.notices.isEmpty());
+}
+
+// A writer that fails, then throws (out of memory), then works: one notice,
+// the text kept and written at the retry that works.
+void TestDiaryModel::failedSavesAreToldOnceAndTriedAgain()
+{
+    SavingDiary d;
+    int calls = 0;
+    const Diary::Writer real = [](workbook::Workbook& book, const QList<workbook::FieldWrite>& writes,
+                                  workbook::Error* error) {
+        return book.writeFields(DayRecord::SheetName, writes, error);
+    };
+    d.diary.setWriterForTesting(
+        [&](workbook::Workbook& book, const QList<workbook::FieldWrite>& writes, workbook::Error* error) {
+            if (++calls == 1) {
+                *error = {workbook::ErrorKind::WriteFailed, QStringLiteral("No space left on device")};
+                return false;
+            }
+            if (calls == 2)
+                throw std::bad_alloc();
+            return real(book, writes, error);
+        });
+    d.type(QStringLiteral("消えない"));
+    d.wait(PageSaver::DeadlineMs);
+    QCOMPARE(calls, 1);
+    QCOMPARE(d.notices.size(), 1);
+    QVERIFY2(d.notices[0].contains(QStringLiteral("保存できませんでした"))
+                 && d.notices[0].contains(QStringLiteral("入力した内容は消えていません"))
+                 && d.notices[0].contains(QStringLiteral("（詳しい情報: No space left on device）")),
+             qPrintable(d.notices[0]));
+    d.wait(PageSaver::RetryMs);
+    QCOMPARE(calls, 2);
+    QCOMPARE(d.filePlan(), QString());
+    QVERIFY(d.diary.hasPendingEdits());
+    d.wait(PageSaver::RetryMs);
+    QCOMPARE(calls, 3);
+    QCOMPARE(d.filePlan(), QStringLiteral("消えない"));
+    QCOMPARE(d.notices.size(), 1);
+}
+
+void TestDiaryModel::anotherProgramsSavesAreReadAndLoseNothing()
+{
+    SavingDiary d;
+    const QDate june(2002, 6, 1);
+    const QByteArray before = readAll(d.path);
+    d.type(QStringLiteral("遠足"));
+    d.wait(PageSaver::DeadlineMs);
+    QCOMPARE(d.filePlan(), QStringLiteral("遠足"));
+
+    // A program that opened the file before that save saves its copy with a change of its own.
+    QVERIFY(writeAll(d.path, before));
+    saveElsewhere(d.path, june, DayRecord::impressions(), QStringLiteral("よそで書いた"));
+    d.saver.fileMayHaveChanged();
+    d.wait(PageSaver::SettleMs + PageSaver::PollMs);
+    QCOMPARE(d.diary.day(june).impressions, QStringLiteral("よそで書いた")); // the search and print see it
+    QCOMPARE(fileField(d.path, june, DayRecord::impressions()), QStringLiteral("よそで書いた"));
+    QCOMPARE(d.filePlan(), QStringLiteral("遠足")); // the dropped text written again
+    QCOMPARE(d.notices.size(), 1);
+    QVERIFY2(d.notices[0].contains(QStringLiteral("その変更を読み込みました"))
+                 && d.notices[0].contains(
+                     QStringLiteral("2002年5月10日の「今日の予定」は、ほかのプログラムの保存で消えていた")),
+             qPrintable(d.notices[0]));
+
+    // The same box changed here (not yet saved) and there: both texts stay, the page shows them.
+    d.type(QStringLiteral("は雨"));
+    d.page.planColour = QStringLiteral("255"); // a box the other program left alone
+    saveElsewhere(d.path, SavingDiary::Today, DayRecord::plan(), QStringLiteral("遠足は中止"));
+    saveElsewhere(d.path, SavingDiary::Today, DayRecord::attendance(), QStringLiteral("出席"));
+    d.notices.clear();
+    d.saver.fileMayHaveChanged();
+    d.wait(PageSaver::SettleMs + PageSaver::PollMs);
+    const QString both = QStringLiteral("遠足は雨\n――― ほかのプログラムで保存された内容 ―――\n遠足は中止");
+    QCOMPARE(d.page.plan, both);
+    QCOMPARE(d.filePlan(), both);
+    QCOMPARE(d.diary.currentDay().attendance, QStringLiteral("出席"));
+    QCOMPARE(fileField(d.path, SavingDiary::Today, DayRecord::planColour()), QStringLiteral("255"));
+    QVERIFY(!d.diary.hasPendingEdits());
+    QVERIFY2(d.notices.size() == 1
+                 && d.notices[0].contains(
+                     QStringLiteral("2002年5月10日の「今日の予定」は、この日記とほかのプログラムの両方で")),
+             qPrintable(d.notices.join(u'|')));
+
+    // Removed: made again at once from what the diary holds, and said so.
+    QVERIFY(QFile::remove(d.path));
+    d.notices.clear();
+    d.saver.fileMayHaveChanged();
+    d.wait(PageSaver::SettleMs + PageSaver::PollMs);
+    QCOMPARE(fileField(d.path, june, DayRecord::impressions()), QStringLiteral("よそで書いた"));
+    QVERIFY(d.notices.size() == 1 && d.notices[0].contains(QStringLiteral("作り直しました")));
+}
+
+void TestDiaryModel::fileHeldElsewhereIsNotWrittenUntilFree()
+{
+    SavingDiary d;
+    const QByteArray untouched = readAll(d.path);
+    const QString libreOffice = d.dir.filePath(QStringLiteral(".~lock.nikki.xls#"));
+    const QString excel = d.dir.filePath(QStringLiteral("~$nikki.xls"));
+    QVERIFY(
+        writeAll(libreOffice, ",pupil,another-computer,08.12.2026 09:00,file:///home/pupil/.config/libreoffice/4;"));
+    d.type(QStringLiteral("待って"));
+    d.wait(PageSaver::DeadlineMs + 3 * PageSaver::HeldMs);
+    QCOMPARE(readAll(d.path), untouched);
+    QCOMPARE(d.notices.size(), 1); // told once, however often it looks
+    QVERIFY2(d.notices[0].contains(QStringLiteral("LibreOffice で開かれています"))
+                 && d.notices[0].contains(QStringLiteral("書いた内容は消えていません")),
+             qPrintable(d.notices[0]));
+    SaveProblem problem; // a day change does not write either
+    QVERIFY(!d.diary.write(&problem) && problem.holder == QStringLiteral("LibreOffice"));
+
+    QVERIFY(QFile::remove(libreOffice) && writeAll(excel, "\x05pupil"));
+    d.wait(PageSaver::HeldMs);
+    QCOMPARE(readAll(d.path), untouched);
+    QVERIFY(d.notices.size() == 2 && d.notices[1].contains(QStringLiteral("Excel で開かれています")));
+
+    QVERIFY(QFile::remove(excel));
+    d.wait(PageSaver::HeldMs);
+    QCOMPARE(d.filePlan(), QStringLiteral("待って"));
+    QVERIFY(d.notices.size() == 3 && d.notices[2].contains(QStringLiteral("閉じたので、書いた内容を保存しました")));
+
+    // At the close the pupil may choose to write all the same.
+    QVERIFY(writeAll(excel, "\x05pupil"));
+    d.page.plan += u'!';
+    QVERIFY(!d.diary.write(&problem) && d.diary.write(&problem, true));
+    QCOMPARE(d.filePlan(), QStringLiteral("待って!"));
 }
 
 QTEST_GUILESS_MAIN(TestDiaryModel)

@@ -4,6 +4,7 @@
 #include "support/Biff.h"
 #include "support/FileBytes.h"
 
+#include "platform/workbook/ContinuedReader.h"
 #include "platform/workbook/Workbook.h"
 
 #include <QRandomGenerator>
@@ -68,6 +69,8 @@ private slots:
     void storesNumbersAndTexts();
     void refusesWritesItCannotMake();
     void keepsSharedFormulasWhenTheirCellIsOverwritten();
+    void keepsArrayAndTableResultsWhenTheirCellIsOverwritten();
+    void listsOnlyTheSheetsItReadsAsTables();
     void movesTheIndexOfSheetsAfterTheWrittenOne();
     void placesNewCellsAfterDimensionsInTheirRow();
     void refusesWhatIsNoUsableWorkbook_data();
@@ -167,7 +170,8 @@ void TestWorkbook::readsEveryStringAndCellEncoding()
     cells += formula(2, QByteArray(1, 2) + QByteArray(1, 0) + QByteArray(1, 0x2A) + QByteArray(3, 0) + le16(0xFFFF));
     cells += formula(3, QByteArray(6, 0) + le16(0xFFFF)); // its STRING is missing
     cells += record(0x0201, cellHeader(11, 4));           // BLANK
-    cells += record(0x0206, cellHeader(11, 5) + f64(9) + le16(0) + le16(3) + char(0x1E) + le16(9)); // Excel 4 FORMULA
+    cells += record(0x0206, cellHeader(11, 5) + f64(9) + le16(0) + le16(3) + char(0x1E) + le16(9)); // Excel 3 FORMULA
+    cells += record(0x0406, cellHeader(11, 6) + f64(38353) + le16(0) + le16(3) + char(0x1E) + le16(3)); // Excel 4
     const QByteArray file = workbookFile(workbookStream(globals, {{QStringLiteral("Other"), {}}, {Sheet1, cells}})
                                          + QByteArray(300, '\0')); // padded after the last EOF, as xlwt does
     QTemporaryDir dir;
@@ -184,7 +188,7 @@ void TestWorkbook::readsEveryStringAndCellEncoding()
             QCOMPARE(t.field(i - 1, 0), strings[i]);
         QCOMPARE(t.records.value(9),
                  QStringList({"名前", "-2147483640", "12.34", "1.5", "7", "-3", "TRUE", "#DIV/0!"}));
-        QCOMPARE(t.records.value(10), QStringList({"42", "結果", "#N/A", "", "", "9"}));
+        QCOMPARE(t.records.value(10), QStringList({"42", "結果", "#N/A", "", "", "9", "38353"}));
     };
     check(table(*book));
     QCOMPARE(table(*book).recordCount(), 11);
@@ -193,6 +197,10 @@ void TestWorkbook::readsEveryStringAndCellEncoding()
     QVERIFY2(book->writeFields(Sheet1, {{20, 1, QString(9000, u'長')}}, &error), qPrintable(error.detail));
     check(table(book->path()));
     QCOMPARE(table(book->path()).field(20, 1), QString(9000, u'長'));
+    // The engine's continued-record reader asked to skip more than a record holds reads nothing.
+    QString text;
+    detail::ContinuedReader past = detail::continuedRecord(record(0x0204, cellHeader(0, 0).left(4)), 0, 6);
+    QVERIFY(past.atEnd() && !past.readUnicodeString(&text));
 }
 
 void TestWorkbook::lastOfTwoRecordsForOneCellWins()
@@ -224,6 +232,8 @@ void TestWorkbook::readsBiff8WhateverItsStreamIsCalled()
     // Sectors of 4096 bytes; a last sector that ends with the stream's bytes.
     for (const auto& [shift, cutShort] : {std::pair{9, true}, {12, false}, {12, true}})
         files.append({"Workbook", handLaidCompoundFile(stream + QByteArray(5000, '\0'), shift, cutShort)});
+    // The byte-order mark the wrong way round, which other readers ignore.
+    files.append({"Workbook", workbookFile(stream).replace(0x1C, 2, "\xFF\xFE")});
     for (const auto& [name, bytes] : files) {
         QTemporaryDir dir;
         Error error;
@@ -233,7 +243,34 @@ void TestWorkbook::readsBiff8WhateverItsStreamIsCalled()
         QCOMPARE(table(book->path()).records, (QList<QStringList>{{"a"}, {"b"}}));
         const QByteArray written = readAll(book->path()); // under its own name, in whole 512-byte sectors
         QVERIFY(!streamOf(written, name).isEmpty() && written.size() % 512 == 0);
+        QCOMPARE(written.mid(0x1C, 2), QByteArray("\xFE\xFF"));
     }
+}
+
+void TestWorkbook::listsOnlyTheSheetsItReadsAsTables()
+{
+    // A chart sheet named as the worksheet after it (but for case), and a macro sheet.
+    const QByteArray sst = record(0x00FC, le32(1) + le32(1) + le16(1) + char(0) + "a");
+    QByteArray stream = workbookStream(
+        sst,
+        {{Sheet1, {}}, {QStringLiteral("sheet1"), labelSst(1, 0, 0)}, {QStringLiteral("Macro1"), labelSst(1, 0, 0)}});
+    stream.replace(stream.indexOf(bof(0x0010)), 20, bof(0x0020));
+    stream.replace(stream.lastIndexOf(bof(0x0010)), 20, bof(0x0040));
+    QTemporaryDir dir;
+    Error error;
+    auto book = openFile(dir, workbookFile(stream), &error);
+    QVERIFY2(book, qPrintable(error.detail));
+    QCOMPARE(book->sheetNames(), QStringList{QStringLiteral("sheet1")});
+    QCOMPARE(table(*book).records, QList<QStringList>{{"a"}});
+    RecordTable t;
+    QVERIFY(!book->readTable(QStringLiteral("Macro1"), &t, &error));
+    QCOMPARE(error.kind, ErrorKind::NoSheet);
+    QVERIFY(!book->writeFields(QStringLiteral("Macro1"), {{0, 0, QStringLiteral("x")}}, &error));
+    QCOMPARE(error.kind, ErrorKind::NoSheet);
+    QVERIFY2(book->writeFields(Sheet1, {{1, 0, QStringLiteral("b")}}, &error), qPrintable(error.detail));
+    QCOMPARE(table(book->path()).records, (QList<QStringList>{{"a"}, {"b"}}));
+    const QByteArray written = streamOf(readAll(book->path()));
+    QVERIFY(written.contains(bof(0x0020) + eof()) && written.contains(bof(0x0040) + labelSst(1, 0, 0) + eof()));
 }
 
 void TestWorkbook::writeChangesOnlyTheWrittenFields_data()
@@ -399,6 +436,54 @@ static QList<quint32> laterSheetPositions(const QByteArray& stream)
     return at;
 }
 
+void TestWorkbook::keepsArrayAndTableResultsWhenTheirCellIsOverwritten()
+{
+    // As LibreOffice and Excel write them: C2:C5 an array formula, its ARRAY
+    // after C2's FORMULA, every cell naming C2 in a PtgExp (results a number,
+    // a text with its STRING, a boolean, an error); E2:E4 a data table, its
+    // TABLE after E2's FORMULA, every cell naming E2 in a PtgTbl.
+    auto formula = [](int row, int col, const QByteArray& result, char ptg, int anchorCol) {
+        return record(0x0006,
+                      cellHeader(row, col) + result + le16(0) + le32(0) + le16(5) + ptg + le16(1) + le16(anchorCol));
+    };
+    auto special = [](char kind, char value) {
+        return QByteArray(1, kind) + '\0' + value + QByteArray(3, 0) + le16(0xFFFF);
+    };
+    const QByteArray array = record(0x0221, le16(1) + le16(4) + char(2) + char(2) + le16(0) + le32(0) + le16(3)
+                                                + QByteArray("\x1E\x02\x00", 3));
+    const QByteArray dataTable =
+        record(0x0236, le16(1) + le16(3) + char(4) + char(4) + le16(0x0001) + le16(0) + le16(0) + le16(0) + le16(0));
+    const QByteArray cells = formula(1, 2, f64(2), 0x01, 2) + array + formula(1, 4, f64(20), 0x02, 4) + dataTable
+                             + formula(2, 2, special(0, 0), 0x01, 2)
+                             + record(0x0207, le16(1) + char(1) + utf16(QStringLiteral("二")))
+                             + formula(2, 4, f64(30), 0x02, 4) + formula(3, 2, special(1, 1), 0x01, 2)
+                             + formula(3, 4, f64(40), 0x02, 4) + formula(4, 2, special(2, 0x07), 0x01, 2);
+    QTemporaryDir dir;
+    Error error;
+    auto book = openFile(dir, workbookFile(workbookStream({}, {{Sheet1, cells}})), &error);
+    QVERIFY2(book, qPrintable(error.detail));
+    const QList<QStringList> before{
+        {"", "", "2", "", "20"}, {"", "", "二", "", "30"}, {"", "", "TRUE", "", "40"}, {"", "", "#DIV/0!"}};
+    QCOMPARE(table(*book).records, before);
+    auto sheetTypes = [&] {
+        QList<quint16> types;
+        for (const auto& [p, type, data] : records(streamOf(readAll(book->path())), 1))
+            types << type;
+        return types;
+    };
+    // A write inside a range, not its first cell, leaves it defined.
+    QVERIFY2(book->writeFields(Sheet1, {{1, 4, QStringLiteral("x")}}, &error), qPrintable(error.detail));
+    QVERIFY(sheetTypes().contains(0x0221) && sheetTypes().contains(0x0236));
+    // Overwriting the first cells: the other cells keep their results, as constants.
+    QVERIFY2(book->writeFields(Sheet1, {{0, 2, QStringLiteral("5"), true}, {0, 4, QStringLiteral("y")}}, &error),
+             qPrintable(error.detail));
+    QCOMPARE(table(book->path()).records,
+             (QList<QStringList>{
+                 {"", "", "5", "", "y"}, {"", "", "二", "", "x"}, {"", "", "TRUE", "", "40"}, {"", "", "#DIV/0!"}}));
+    const QList<quint16> types = sheetTypes();
+    QVERIFY(!types.contains(0x0006) && !types.contains(0x0221) && !types.contains(0x0236));
+}
+
 void TestWorkbook::movesTheIndexOfSheetsAfterTheWrittenOne()
 {
     const QByteArray index = record(0x020B, le32(0) + le32(0) + le32(1) + le32(0) + le32(0));
@@ -529,6 +614,13 @@ void TestWorkbook::refusesWhatIsNoUsableWorkbook()
     QCOMPARE(error.kind, ErrorKind::Missing);
     QVERIFY(!Workbook::open(dir.path(), &error));
     QCOMPARE(error.kind, ErrorKind::Unreadable);
+    // Over the size limit: refused before anything is read (the file is sparse).
+    QFile huge(dir.filePath(QStringLiteral("huge.xls")));
+    QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(MaxFileBytes + 1));
+    huge.close();
+    QVERIFY(!Workbook::open(huge.fileName(), &error));
+    QCOMPARE(error.kind, ErrorKind::Unreadable);
+    QVERIFY(error.detail.contains(QString::number(MaxFileBytes)));
 }
 
 QTEST_GUILESS_MAIN(TestWorkbook)
