@@ -2,6 +2,7 @@
 #include "main_window/Form1.h"
 #include "platform/AppInfo.h"
 #include "platform/Fonts.h"
+#include "platform/Footprint.h"
 #include "platform/ShutdownSignals.h"
 #include "platform/SingleInstance.h"
 
@@ -12,7 +13,9 @@ int main(int argc, char* argv[])
 {
     // The diary takes no command-line arguments, not even Qt's own.
     int qtArgc = argc > 0 ? 1 : 0;
+    const Footprint footprint;
     QApplication app(qtArgc, argv);
+    Footprint::useUtf8Characters();
     // The program ends when the main window closes, not when the splash does.
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setStyle(QStringLiteral("Fusion"));

@@ -6,12 +6,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 # The weather icons have Japanese names; tools mangle them in the C locale.
 export LC_ALL=C.UTF-8
-# PRAVOK_WERROR=ON (tools/test.sh, CI) turns compiler warnings into errors;
-# without it the build keeps the setting it has, so that switching between
-# tools/test.sh and tools/run.sh rebuilds nothing.
-options=()
-[ -n "${PRAVOK_WERROR:-}" ] && options+=(-DPRAVOK_WERROR="$PRAVOK_WERROR")
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" >/dev/null
+. tools/as_owner.sh
+need_writable build
+# Warnings are errors in every build of these scripts (PRAVOK_WERROR=OFF
+# turns that off), so that tools/run.sh and tools/test.sh share one build and
+# switching between them rebuilds nothing.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPRAVOK_WERROR="${PRAVOK_WERROR:-ON}" >/dev/null
 targets=()
 for t in "$@"; do targets+=(--target "$t"); done
 cmake --build build -j"$(nproc)" "${targets[@]}"

@@ -19,6 +19,16 @@ for tool in debootstrap Xvfb xwininfo import; do
     command -v "$tool" >/dev/null || apt-get install -y -qq debootstrap xvfb x11-utils imagemagick >/dev/null
 done
 
+# The Debian 12 mirror this machine's apt uses, from one-line or deb822 sources.
+mirror=$({ sed -e 's/#.*//' -e 's/\[[^]]*\]//' /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
+           awk '$1 == "deb" && $3 == "bookworm" { print $2 }'
+         grep -hv '^#' /etc/apt/sources.list.d/*.sources 2>/dev/null |
+           awk -v RS= '/Types:[^\n]*deb/ && /Suites:[^\n]*bookworm( |\n|$)/ && match($0, /URIs:[ \t]*[^ \t\n]+/) {
+               u = substr($0, RSTART, RLENGTH); sub(/URIs:[ \t]*/, "", u); print u }'
+       } | head -n 1)
+[ -n "$mirror" ] || { echo "FAILED: no Debian 12 (bookworm) source in /etc/apt/sources.list*" >&2; exit 1; }
+echo "mirror:   $mirror"
+
 root=$(mktemp -d /var/tmp/fresh-debian.XXXXXX)
 chmod 755 "$root"   # it becomes /, which the user must be able to enter
 xvfb=
@@ -29,7 +39,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-debootstrap --variant=minbase bookworm "$root" http://deb.debian.org/debian >/dev/null
+debootstrap --variant=minbase bookworm "$root" "$mirror" >/dev/null
 mount --bind /proc "$root/proc"
 mount --bind /dev "$root/dev"
 chroot "$root" apt-get update -qq 2>/dev/null
@@ -44,7 +54,8 @@ fi
 # Xvfb picks a free display and writes its number to fd 3.
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -noreset -nolisten tcp 3>"$root.display" >/dev/null 2>&1 &
 xvfb=$!
-until [ -s "$root.display" ]; do sleep 0.1; done
+for _ in $(seq 100); do [ -s "$root.display" ] && break; sleep 0.1; done
+[ -s "$root.display" ] || { echo "FAILED: the virtual display (Xvfb) did not start" >&2; exit 1; }
 display=":$(cat "$root.display")"
 mkdir -p "$root/tmp/.X11-unix"
 mount --bind /tmp/.X11-unix "$root/tmp/.X11-unix"
@@ -64,6 +75,7 @@ sleep 1
 pid=$(pgrep -f "^$folder/merrow-nikki/pravok" || true)
 mkdir -p dist
 import -display "$display" -window root dist/fresh-debian.png
+chown --reference=. dist dist/fresh-debian.png   # the clone's owner's, not root's
 if [ -z "$pid" ] || [ ! -f "$root$folder/merrow-nikki/nikki.xls" ]; then
     echo "FAILED: the diary did not start. Its output:" >&2
     cat "$root/tmp/pravok.log" >&2

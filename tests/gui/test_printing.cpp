@@ -3,8 +3,10 @@
 
 #include "main_window/Form1.h"
 #include "platform/EntryBox.h"
+#include "platform/Footprint.h"
 #include "printing/PrintRange.h"
 
+#include <QFileDialog>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
@@ -13,6 +15,7 @@ class TestPrinting : public QObject {
     Q_OBJECT
 private slots:
     void monthExportHoldsTheDaysWritten();
+    void saveDialogsMemoryGoesWithTheProgram();
 };
 
 void TestPrinting::monthExportHoldsTheDaysWritten()
@@ -51,6 +54,20 @@ void TestPrinting::monthExportHoldsTheDaysWritten()
     for (const char* face : {"IPAPGothic ", "IPAPMincho "})
         QVERIFY2(QRegularExpression(face + QStringLiteral(".* yes +\\S+ +yes ")).match(fonts).hasMatch(),
                  qPrintable(fonts));
+}
+
+// The PDF save dialog writes QtProject.conf when it closes: into the
+// program's private folder, which goes at exit, not into ~/.config.
+void TestPrinting::saveDialogsMemoryGoesWithTheProgram()
+{
+    QString folder;
+    {
+        const Footprint footprint;
+        folder = footprint.folder();
+        delete new QFileDialog;
+        QVERIFY(QFileInfo::exists(folder + QStringLiteral("/QtProject.conf")));
+    }
+    QVERIFY(!folder.isEmpty() && !QFileInfo::exists(folder));
 }
 
 QTEST_MAIN(TestPrinting)

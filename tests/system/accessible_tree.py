@@ -5,7 +5,7 @@ pyatspi listing the window's accessible tree, which it prints.
 
     accessible_tree.py PROGRAM_FOLDER
 """
-import os, re, shutil, subprocess, sys, tempfile, time
+import os, re, shutil, signal, subprocess, sys, tempfile, time
 
 try:
     import pyatspi
@@ -15,10 +15,15 @@ except ImportError:
 
 work = tempfile.mkdtemp()
 started = []
+# Everything started here keeps its files (the bus socket, dconf's cache) in
+# the work folder, and runs in a group of its own that ends with it.
+os.mkdir(os.path.join(work, "run"), 0o700)
+os.environ.update(HOME=work, XDG_RUNTIME_DIR=os.path.join(work, "run"))
 
 
 def start(args, **kw):
-    started.append(subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **kw))
+    started.append(subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                    start_new_session=True, **kw))
 
 
 def main_window():
@@ -48,7 +53,7 @@ try:
     folder = shutil.copytree(sys.argv[1], os.path.join(work, "program"))
     start([os.path.join(folder, "pravok")], cwd="/",
           env=dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
-                   HOME=work, LC_ALL="C.UTF-8"))
+                   LC_ALL="C.UTF-8"))
     deadline = time.monotonic() + 30
     while not (window := main_window()):
         assert time.monotonic() < deadline, "the diary's window never reached the registry"
@@ -62,7 +67,15 @@ try:
     assert "文字の色" in seen["3時間目"].description
     assert re.fullmatch(r"選択中の日付: \d{4}年\d{1,2}月\d{1,2}日\(.\)", seen["カレンダー"].description)
 finally:
+    # SIGTERM, so that Xvfb removes its socket and the diary its private folder;
+    # to the group, so that the bus launcher's dbus-daemon ends too.
     for p in reversed(started):
-        p.kill()
+        for sig in (signal.SIGTERM, signal.SIGKILL):
+            try:
+                os.killpg(p.pid, sig)
+                p.wait(timeout=10)
+                break
+            except (ProcessLookupError, subprocess.TimeoutExpired):
+                pass
         p.wait()
     shutil.rmtree(work, ignore_errors=True)

@@ -6,9 +6,14 @@ set -euo pipefail
 command -v fcitx5 >/dev/null || { echo "fcitx5 is not installed"; exit 77; }
 work=$(mktemp -d)
 pids=()
-# Stop exactly what was started (a bare `wait` would also wait for the X server
-# behind the process substitution, which never ends by itself).
-trap 'set +e; kill "${pids[@]}" 2>/dev/null; for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done; rm -rf "$work" || true' EXIT
+# Stop exactly what was started, the last first: the diary closes while its X
+# server still runs (a bare `wait` would also wait for the X server behind
+# the process substitution, which never ends by itself).
+# Anthy keeps its files in the home of the passwd entry, whatever HOME says: a
+# ~/.anthy this test made goes with it.
+anthy=$(getent passwd "$(id -u)" | cut -d: -f6)/.anthy
+[ ! -e "$anthy" ] || anthy=
+trap 'set +e; for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null; wait "${pids[i]}" 2>/dev/null; done; rm -rf "$work" ${anthy:+"$anthy"} || true' EXIT
 export HOME=$work XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run LC_ALL=C.UTF-8
 mkdir -p "$XDG_CONFIG_HOME/fcitx5" "$XDG_RUNTIME_DIR" "$work/program" && chmod 700 "$XDG_RUNTIME_DIR"
 printf '%s\n' '[Groups/0]' 'Name=Default' 'Default Layout=us' 'DefaultIM=anthy' \

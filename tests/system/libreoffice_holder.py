@@ -10,10 +10,14 @@ as Excel 97 ("saved"); "close" closes it ("closed") and ends. Exit 77 when
 Python's UNO bridge is missing."""
 import os, shutil, subprocess, sys, tempfile, time
 
+# The UNO bridge and soffice write ~/.config and dconf's cache: into the profile.
+os.environ.update(HOME=tempfile.mkdtemp(prefix="pravok-lo-"))
+os.environ.update(XDG_RUNTIME_DIR=os.environ["HOME"])
 try:
     import uno
     from com.sun.star.beans import PropertyValue
 except ImportError:
+    shutil.rmtree(os.environ["HOME"])
     sys.exit(77)
 
 
@@ -25,7 +29,7 @@ def prop(name, value):
 
 def main():
     path = os.path.abspath(sys.argv[1])
-    profile = tempfile.mkdtemp(prefix="pravok-lo-")
+    profile = os.environ["HOME"]
     pipe = "pravok-holder-%d" % os.getpid()
     office = subprocess.Popen(["soffice", "-env:UserInstallation=file://" + profile, "--headless", "--invisible",
                                "--norestore", "--nologo", "--accept=pipe,name=%s;urp;" % pipe],

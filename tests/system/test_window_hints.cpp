@@ -5,6 +5,7 @@
 #include "appearance/FrmAbout.h"
 #include "main_window/Form1.h"
 #include "platform/EntryBox.h"
+#include "platform/Footprint.h"
 #include "platform/Notice.h"
 #include "weather/Form2.h"
 
@@ -14,6 +15,7 @@
 
 #include <xcb/xcb.h>
 
+#include <clocale>
 #include <cstdlib>
 #include <cstring>
 
@@ -51,6 +53,7 @@ private slots:
     void dialogsOfFixedSizeOfferNoResizing();
     void splashHasNoTitle();
     void noticeLeavesTheKeyboardToTheBox();
+    void oldTitlePropertyIsRightUnderTheCLocale();
 };
 
 void TestWindowHints::dialogsOfFixedSizeOfferNoResizing()
@@ -112,5 +115,29 @@ void TestWindowHints::noticeLeavesTheKeyboardToTheBox()
     QVERIFY(form->notice()->isVisible());
 }
 
-QTEST_MAIN(TestWindowHints)
+// Window lists that read WM_NAME, not _NET_WM_NAME, show the title right even
+// when the program starts without a locale.
+void TestWindowHints::oldTitlePropertyIsRightUnderTheCLocale()
+{
+    std::setlocale(LC_CTYPE, "C");
+    Footprint::useUtf8Characters();
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("Merrow日記Lt."));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    // COMPOUND_TEXT: 日記 in JIS X 0208 (0x467C 0x352D, "F|5-"), not UTF-8 bytes taken for Latin-1.
+    QCOMPARE(nativeProperty(&window, "WM_NAME"), QByteArray("Merrow\x1b$(BF|5-\x1b(BLt."));
+    std::setlocale(LC_CTYPE, "");
+}
+
+int main(int argc, char** argv)
+{
+    const Footprint footprint; // as the program starts: no D-Bus daemon of its own
+    QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    TestWindowHints test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "test_window_hints.moc"

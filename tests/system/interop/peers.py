@@ -149,5 +149,7 @@ if __name__ == "__main__":
     if sys.argv[1] == "xlwt":
         write_xlwt(sys.argv[2])
     else:
+        # The peers' settings and caches (~/.config, dconf's) stay in the work folder.
+        os.environ.update(HOME=sys.argv[3], XDG_RUNTIME_DIR=sys.argv[3], GSETTINGS_BACKEND="memory")
         dump = {"xlrd": dump_xlrd, "libreoffice": dump_libreoffice, "gnumeric": dump_gnumeric}[sys.argv[2]]
         json.dump([dump(path, sys.argv[3]) for path in sys.argv[4:]], sys.stdout, ensure_ascii=False)

@@ -116,8 +116,10 @@ class TestArchive(unittest.TestCase):
         return os.path.join(where, 'merrow-nikki')
 
     def start(self, argv, home):
-        # Only what a login gives: no library path, no locale, no Qt settings.
-        env = {'HOME': home, 'PATH': '/usr/bin:/bin', 'DISPLAY': self.display.name}
+        # Only what a login gives: no library path, no locale, no Qt settings, no
+        # runtime folder, no session bus; the temporary folder one the test sees.
+        os.makedirs(home + '-tmp', exist_ok=True)
+        env = {'HOME': home, 'PATH': '/usr/bin:/bin', 'DISPLAY': self.display.name, 'TMPDIR': home + '-tmp'}
         with self.log() as log:
             return subprocess.Popen(argv, env=env, cwd='/', stdin=subprocess.DEVNULL,
                                     stdout=subprocess.DEVNULL, stderr=log)
@@ -174,7 +176,10 @@ class TestArchive(unittest.TestCase):
             self.assertEqual(f.read().count(b'\r\n'), 6)
         # The data files are all it wrote: no temporary file left, nothing elsewhere.
         self.assertEqual(set(os.listdir(folder)), SHIPPED | {'nikki.xls', 'inf.txt'})
-        self.assertEqual(os.listdir(home), [])
+        # No D-Bus daemon started for it (it would leave ~/.dbus), no runtime folder.
+        self.assertEqual(os.listdir(home) + os.listdir(home + '-tmp'), [])
+        with open(os.path.join(self.root, 'program.log'), 'rb') as f:
+            self.assertNotIn(b'XDG_RUNTIME_DIR', f.read())
 
     def test_launcher_starts_the_program_wherever_the_folder_is(self):
         # The folder's name takes every character the launcher entry must escape.
