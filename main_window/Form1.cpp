@@ -24,6 +24,7 @@
 #include "store/DiaryStore.h"
 #include "weather/Form2.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QShortcut>
@@ -58,14 +59,30 @@ Form1::Form1(QWidget* parent)
     for (int k = 0; k < 7; ++k)
         connect(Label3[k], &CaptionLabel::clicked, this, [this, k] { Label3_Click(k); });
     connect(Label6, &CaptionLabel::clicked, this, &Form1::Label6_Click);
+    createShortcuts();
+}
+
+// Every key of the main window beyond its controls' own.
+void Form1::createShortcuts()
+{
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_P), this), &QShortcut::activated, this,
             [this] { printDiary(false); });
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P), this), &QShortcut::activated, this,
             [this] { printDiary(true); });
-    createSearchAction();
+    // Ctrl+F is the search action's, which the entry boxes' menus show too.
+    auto* search = new QAction(QStringLiteral("検索…"), this);
+    search->setObjectName(QStringLiteral("searchAction"));
+    search->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    search->setShortcutContext(Qt::WindowShortcut);
+    connect(search, &QAction::triggered, this, &Form1::openSearch);
+    addAction(search);
+    for (EntryBox* box : findChildren<EntryBox*>())
+        box->addAction(search);
 }
 
-Form1::~Form1()
+Form1::~Form1() { tearDown(); }
+
+void Form1::tearDown()
 {
     // Nothing may save into a diary being torn down.
     delete std::exchange(m_autoSave, nullptr);
@@ -313,10 +330,7 @@ void Form1::closeEvent(QCloseEvent* event)
         return;
     }
     event->accept();
-    delete std::exchange(m_autoSave, nullptr);
-    delete m_about.data();
-    delete m_weather.data();
-    delete m_search.data();
+    tearDown();
     QCoreApplication::quit();
 }
 

@@ -123,7 +123,8 @@ private:
     bool Form_Unload();
     // Ctrl+P prints, Ctrl+Shift+P exports a PDF: the day on screen, its week, month or year.
     void printDiary(bool toPdf);
-    void createSearchAction();
+    void createShortcuts();
+    void tearDown();
     void showFoundDay(const QDate& date);
 
     std::unique_ptr<Diary> m_diary;

@@ -1,25 +1,12 @@
 // The search window's ties to the main window: Ctrl+F and the entry boxes'
-// context menus open it, and a result it shows is a click on that day.
+// context menus open it (Form1::createShortcuts), and a result it shows is a
+// click on that day.
 #include "main_window/Form1.h"
 
-#include "platform/EntryBox.h"
 #include "platform/MonthCalendar.h"
 #include "search/SearchWindow.h"
 
-#include <QAction>
 #include <QLineEdit>
-
-void Form1::createSearchAction()
-{
-    auto* action = new QAction(QStringLiteral("検索…"), this);
-    action->setObjectName(QStringLiteral("searchAction"));
-    action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
-    action->setShortcutContext(Qt::WindowShortcut);
-    connect(action, &QAction::triggered, this, &Form1::openSearch);
-    addAction(action);
-    for (EntryBox* box : findChildren<EntryBox*>())
-        box->addAction(action);
-}
 
 SearchWindow* Form1::searchWindow() const { return m_search.data(); }
 

@@ -9,11 +9,7 @@ class FaceButton : public QPushButton {
     Q_OBJECT
 public:
     explicit FaceButton(const QString& text, ColourValue face, QWidget* parent = nullptr);
-    ColourValue faceColour() const { return m_face; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-
-private:
-    ColourValue m_face;
 };

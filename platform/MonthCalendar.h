@@ -32,8 +32,6 @@ public:
     // An invalid end leaves that side open. False when min > max. A value
     // outside the new range moves to the nearest end.
     bool setRange(const QDate& min, const QDate& max);
-    QDate minDate() const { return m_min; }
-    QDate maxDate() const { return m_max; }
 
     // 1 = Sunday ... 7 = Saturday; false for any other code.
     int startOfWeek() const { return m_startOfWeek; }

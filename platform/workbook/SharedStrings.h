@@ -15,7 +15,6 @@ struct SstString {
     quint16 runCount = 0;
     quint32 extLength = 0;
     bool hasExt = false;
-    bool hasRuns() const { return runCount > 0; }
     bool plain() const { return runCount == 0 && !hasExt; }
 };
 
