@@ -113,7 +113,7 @@ int main(int argc, char** argv)
     measure(
         "year_window", rounds,
         [&] {
-            window = std::make_unique<SearchWindow>(year, [](const QDate&) {});
+            window = std::make_unique<SearchWindow>(year, [](const SearchHit&) {});
             window->show();
             window->repaint();
             QCoreApplication::processEvents();
