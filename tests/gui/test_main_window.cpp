@@ -366,6 +366,7 @@ void TestMainWindow::searchShowsTheFoundDayAsAClickDoes()
     QCOMPARE(rows->index(0, 2).data().toString(), QStringLiteral("朝の 【ガッコウ】で実験（1 か所）"));
     search->wordField->setText(QStringLiteral("実験\u3000がっこう")); // as many rows, each shown anew
     QCOMPARE(rows->rowCount(), 1);
+    QVERIFY(search->countLabel->text().startsWith(QStringLiteral("1 日の 1 の欄に見つかりました。")));
     QCOMPARE(rows->index(0, 2).data().toString(), QStringLiteral("朝の 【ガッコウ】で実験（2 か所）"));
     QTest::keyClick(search->wordField, Qt::Key_Return); // shows the day, the cursor in the box at the word
     QCOMPARE(form->MonthView1->value(), QDate(2002, 5, 10));
