@@ -9,6 +9,15 @@ DataControl::DataControl(QObject* parent)
 
 void DataControl::bind(BoundField* field, const QString& column) { m_bindings.append({field, column}); }
 
+BoundField* DataControl::fieldOf(const QString& column) const
+{
+    for (const auto& [field, name] : m_bindings) {
+        if (name == column)
+            return field;
+    }
+    return nullptr;
+}
+
 void DataControl::readPage(Day& day) const
 {
     for (const auto& [field, column] : m_bindings)

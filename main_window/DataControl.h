@@ -16,6 +16,8 @@ public:
     explicit DataControl(QObject* parent = nullptr);
 
     void bind(BoundField* field, const QString& column);
+    // The control bound to a column, or null.
+    BoundField* fieldOf(const QString& column) const;
 
     void readPage(Day& day) const override;
     void showDay(const Day& day) override;

@@ -5,6 +5,8 @@
 #include "store/DayRecord.h"
 #include "store/Diary.h"
 
+#include <QStringList>
+
 QList<SearchHit> DiarySearch::find(Diary& diary, const QString& word)
 {
     return find([&diary](const auto& visit) { diary.forEachDay(visit); }, word);
@@ -12,14 +14,27 @@ QList<SearchHit> DiarySearch::find(Diary& diary, const QString& word)
 
 QList<SearchHit> DiarySearch::find(const DaySource& days, const QString& word)
 {
-    const QString query = TextFold::fold(word.trimmed());
+    // The ideographic space folds to an ASCII one.
+    QStringList words = TextFold::fold(word).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    words.removeDuplicates();
     QList<SearchHit> hits;
-    if (query.isEmpty())
+    if (words.isEmpty())
         return hits;
     visitBoxes(days, [&](const QDate& date, const QString& column, const QString& text, const QString& folded) {
-        const qsizetype found = folded.indexOf(query);
-        if (found >= 0)
-            hits.append({date, column, text, found, query.size()});
+        SearchHit hit{date, column, text, -1, 0, 0};
+        for (const QString& w : words) {
+            const qsizetype found = folded.indexOf(w);
+            if (found < 0)
+                return;
+            if (hit.foldedStart < 0 || found < hit.foldedStart)
+                hit.foldedStart = found, hit.foldedLength = w.size();
+        }
+        // Counted only in the boxes found: most boxes miss at the first word.
+        for (const QString& w : words) {
+            for (qsizetype at = folded.indexOf(w); at >= 0; at = folded.indexOf(w, at + w.size()))
+                ++hit.count;
+        }
+        hits.append(std::move(hit));
     });
     return hits;
 }
@@ -53,11 +68,16 @@ void DiarySearch::visitBoxes(const DaySource& days, const BoxVisit& visit)
     });
 }
 
-SearchSnippet DiarySearch::snippet(const SearchHit& hit, int before, int after)
+std::pair<qsizetype, qsizetype> DiarySearch::span(const SearchHit& hit)
 {
     QList<qsizetype> from;
     TextFold::fold(hit.text, &from);
-    const auto [start, length] = TextFold::originalSpan(from, hit.text.size(), hit.foldedStart, hit.foldedLength);
+    return TextFold::originalSpan(from, hit.text.size(), hit.foldedStart, hit.foldedLength);
+}
+
+SearchSnippet DiarySearch::snippet(const SearchHit& hit, int before, int after)
+{
+    const auto [start, length] = span(hit);
     const auto flat = [](QString part) { return part.replace(QLatin1Char('\n'), QLatin1Char(' ')); };
     SearchSnippet parts{flat(hit.text.first(start)), flat(hit.text.sliced(start, length)),
                         flat(hit.text.sliced(start + length))};

@@ -1,6 +1,6 @@
 // The search of the year: as the pupil types a word, every box of every day
 // that holds it is listed in date order; Enter or a double click shows that
-// day in the main window.
+// box of that day in the main window.
 #pragma once
 
 #include "search/DiarySearch.h"
@@ -17,9 +17,9 @@ class SearchResults;
 class SearchWindow : public QWidget {
     Q_OBJECT
 public:
-    // A window of its own, without owner; showDay shows a date the way a
-    // click on that day of the calendar does.
-    SearchWindow(Diary& diary, std::function<void(const QDate&)> showDay);
+    // A window of its own, without owner; showHit shows a hit's day the way a
+    // click on that day of the calendar does, the cursor at the word.
+    SearchWindow(Diary& diary, std::function<void(const SearchHit&)> showHit);
     ~SearchWindow() override;
 
     QLineEdit* wordField = nullptr;
@@ -29,7 +29,7 @@ public:
 public slots:
     // Lists the boxes that hold the word in the field, the first one selected.
     void search();
-    // Shows the day of the selected result.
+    // Shows the day and box of the selected result.
     void showSelected();
 
 protected:
@@ -41,7 +41,7 @@ private:
     void wordEntered();
 
     Diary& m_diary;
-    std::function<void(const QDate&)> m_showDay;
+    std::function<void(const SearchHit&)> m_showHit;
     DiarySearch m_search;
     SearchResults* m_results = nullptr;
     QString m_listedWord; // the word the list was made for

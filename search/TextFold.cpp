@@ -52,6 +52,10 @@ QString fold(QStringView text, QList<qsizetype>* from)
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n;) {
         const char16_t c = text[i].unicode();
+        if (c == u'\n' || c == u'\r') {
+            ++i;
+            continue;
+        }
         const bool marked = i + 1 < n && composesWithPrevious(text[i + 1].unicode());
         if (const char16_t quick = marked ? 0 : quickFold(c)) {
             out.append(QChar(quick));

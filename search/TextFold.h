@@ -10,7 +10,8 @@ namespace TextFold {
 
 // Compatibility forms to their plain form as NFKC does (full-width Latin and
 // digits, half-width katakana with their voicing marks, ㌔), katakana to
-// hiragana, and letters to their case-folded form.
+// hiragana, and letters to their case-folded form. Line breaks fold to
+// nothing: a phrase reads on across the break the box's width put in it.
 QString fold(QStringView text);
 
 // The same, with where each folded character comes from: from[i] is the

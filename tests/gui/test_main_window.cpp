@@ -347,7 +347,7 @@ void TestMainWindow::searchShowsTheFoundDayAsAClickDoes()
     DiaryFixture diary(QDate(2002, 5, 10));
     QVERIFY(diary.start());
     Form1* form = diary.form();
-    DiaryFixture::type(form->Text4[2], QStringLiteral("ガッコウで実験"));
+    DiaryFixture::type(form->Text4[2], QStringLiteral("朝の\nガッコウで実験"));
     diary.clickDate(QDate(2002, 6, 3));
     DiaryFixture::type(form->Text5, QStringLiteral("跳び箱"));
     // "検索…", the last entry of an entry box's menu, opens the window; Ctrl+F raises the same one.
@@ -362,10 +362,18 @@ void TestMainWindow::searchShowsTheFoundDayAsAClickDoes()
     QTRY_VERIFY(form->searchWindow() == search && search->isActiveWindow());
 
     DiaryFixture::type(search->wordField, QStringLiteral("がっこう")); // the input method's Enter commits
-    QCOMPARE(search->resultList->model()->index(0, 2).data().toString(), QStringLiteral("【ガッコウ】で実験"));
-    QTest::keyClick(search->wordField, Qt::Key_Return); // the second Enter shows the day
+    const QAbstractItemModel* rows = search->resultList->model();
+    QCOMPARE(rows->index(0, 2).data().toString(), QStringLiteral("朝の 【ガッコウ】で実験（1 か所）"));
+    search->wordField->setText(QStringLiteral("実験\u3000がっこう")); // as many rows, each shown anew
+    QCOMPARE(rows->rowCount(), 1);
+    QVERIFY(search->countLabel->text().startsWith(QStringLiteral("1 日の 1 の欄に見つかりました。")));
+    QCOMPARE(rows->index(0, 2).data().toString(), QStringLiteral("朝の 【ガッコウ】で実験（2 か所）"));
+    QTest::keyClick(search->wordField, Qt::Key_Return); // shows the day, the cursor in the box at the word
     QCOMPARE(form->MonthView1->value(), QDate(2002, 5, 10));
-    QCOMPARE(form->Text4[2]->toPlainText(), QStringLiteral("ガッコウで実験"));
+    QCOMPARE(form->Text4[2]->toPlainText(), QStringLiteral("朝の\nガッコウで実験"));
+    QTRY_VERIFY(form->isActiveWindow());
+    QCOMPARE(QApplication::focusWidget(), form->Text4[2]);
+    QCOMPARE(form->Text4[2]->textCursor().position(), 3);
     QCOMPARE(diary.fileField(64, QStringLiteral("感想")), QStringLiteral("跳び箱")); // the day left is saved
 }
 

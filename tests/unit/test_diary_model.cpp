@@ -178,22 +178,28 @@ void TestDiaryModel::wordsFoundInFoldedFormsOncePerBox()
         for (const SearchHit& hit : search.find(days, QString::fromUtf16(word))) {
             const SearchSnippet s = DiarySearch::snippet(hit, 4, 8);
             rows << DiarySearch::dateCaption(hit.date) + DiarySearch::boxCaption(hit.column) + u' ' + s.before + u'['
-                        + s.match + u']' + s.after;
+                        + s.match + u']' + s.after + u'*' + QString::number(hit.count);
         }
         return rows.join(u'|');
     };
     const char16_t* const cases[][2] = {
-        {u"abc", u"2002年5月10日(金)今日の予定 英語[ＡＢＣ]テスト"},
-        {u"ガッこう", u"2002年5月10日(金)3時間目 授業内容 [ｶﾞｯｺｳ]の話"},
-        {u"ロ", u"2002年6月3日(月)出欠記録 5[㌔]走った"},
+        {u"abc", u"2002年5月10日(金)今日の予定 英語[ＡＢＣ]テスト*1"},
+        {u"ガッこう", u"2002年5月10日(金)3時間目 授業内容 [ｶﾞｯｺｳ]の話*1"},
+        {u"ロ", u"2002年6月3日(月)出欠記録 5[㌔]走った*1"},
         {u"かっこう", u""},
         {u"", u""},
-        {u"実験", u"2002年6月3日(月)7時間目 教科 [実験]|2002年6月3日(月)感想・記録 …ょうは [実験]が楽しかった。次…"},
+        {u" \u3000 ", u""},
+        {u"実験",
+         u"2002年6月3日(月)7時間目 教科 [実験]*1|2002年6月3日(月)感想・記録 …ょうは [実験]が楽しかった。次…*2"},
+        // Every word, in any order, the first one in the text marked; a phrase reads on across a line break.
+        {u"楽しかった\u3000実験 実験", u"2002年6月3日(月)感想・記録 …ょうは [実験]が楽しかった。次…*3"},
+        {u"テスト ｶﾞｯｺｳ", u""},
+        {u"は実験が", u"2002年6月3日(月)感想・記録 きょう[は 実験が]楽しかった。次の…*1"},
     };
     for (const auto& [word, rows] : cases)
         QCOMPARE(listed(word), QString::fromUtf16(rows));
     june.impressions = QStringLiteral("観察"); // a changed text is folded again
-    QCOMPARE(listed(u"実験"), QStringLiteral("2002年6月3日(月)7時間目 教科 [実験]"));
+    QCOMPARE(listed(u"実験"), QStringLiteral("2002年6月3日(月)7時間目 教科 [実験]*1"));
 }
 
 // Keys every 100 ms, no pause: the file always holds what was typed a
