@@ -33,14 +33,17 @@ def main_window():
                 return window
 
 
-def walk(node, depth, seen):
+def walk(node, depth, seen, show=True):
     for child in node:
         if child is not None:
-            if child.name or child.description:  # not the boxes' scroll bars and fillers
+            if show and (child.name or child.description):  # not the boxes' scroll bars and fillers
                 print("%s%s: %s | %s" % ("  " * depth, child.getRoleName(), child.name, child.description))
             seen[child.name] = child
-            walk(child, depth + 1, seen)
+            walk(child, depth + 1, seen, show)
     return seen
+
+
+DATE = r"選択中の日付: \d{4}年\d{1,2}月\d{1,2}日\(.\)"
 
 
 try:
@@ -58,14 +61,17 @@ try:
     while not (window := main_window()):
         assert time.monotonic() < deadline, "the diary's window never reached the registry"
         time.sleep(0.2)
-    time.sleep(1)  # past the first activation, which fills the page
+    # The first activation fills the page; the calendar then tells its date.
+    while not re.fullmatch(DATE, getattr(walk(window, 0, {}, False).get("カレンダー"), "description", "")):
+        assert time.monotonic() < deadline, "the first activation never came"
+        time.sleep(0.1)
     seen = walk(window, 0, {})
     for name, role in (("今日の予定", "text"), ("出欠記録", "text"), ("3時間目の教科", "text"),
                        ("3時間目の授業内容", "text"), ("感想・記録", "text"), ("色変更", "push button"),
                        ("終了", "push button"), ("天気マーク: なし", None), ("カレンダー", None), ("3時間目", "label")):
         assert name in seen and role in (None, seen[name].getRoleName()), "missing or wrong: %s" % name
     assert "文字の色" in seen["3時間目"].description
-    assert re.fullmatch(r"選択中の日付: \d{4}年\d{1,2}月\d{1,2}日\(.\)", seen["カレンダー"].description)
+    assert re.fullmatch(DATE, seen["カレンダー"].description)
 finally:
     # SIGTERM, so that Xvfb removes its socket and the diary its private folder;
     # to the group, so that the bus launcher's dbus-daemon ends too.
