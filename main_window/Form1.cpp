@@ -9,6 +9,7 @@
 #include "platform/AppInfo.h"
 #include "platform/CaptionLabel.h"
 #include "platform/ColourChooser.h"
+#include "platform/DateText.h"
 #include "platform/EntryBox.h"
 #include "platform/FaceButton.h"
 #include "platform/HiddenField.h"
@@ -28,6 +29,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QShortcut>
+#include <QTextCursor>
 #include <QTimer>
 
 Form1::Form1(QWidget* parent)
@@ -76,8 +78,41 @@ void Form1::createShortcuts()
     search->setShortcutContext(Qt::WindowShortcut);
     connect(search, &QAction::triggered, this, &Form1::openSearch);
     addAction(search);
+    auto* timetable = new QAction(QStringLiteral("先週と同じ時間割"), this);
+    timetable->setObjectName(QStringLiteral("timetableAction"));
+    timetable->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    timetable->setShortcutContext(Qt::WindowShortcut);
+    connect(timetable, &QAction::triggered, this, &Form1::fillTimetable);
+    addAction(timetable);
     for (EntryBox* box : findChildren<EntryBox*>())
-        box->addAction(search);
+        box->addActions({search, timetable});
+}
+
+void Form1::fillTimetable()
+{
+    if (!m_diary->isOpen() || m_tag != QLatin1String("1"))
+        return;
+    const QDate date = m_diary->currentDate();
+    const QDate from = m_diary->lastTimetableDay(date);
+    if (!from.isValid()) {
+        m_notice->tell(QStringLiteral("%1より前の%2曜日に、時間割を書いた日がありません。")
+                           .arg(DateText::withWeekday(date))
+                           .arg(DateText::weekday(date.dayOfWeek())));
+        return;
+    }
+    // Typed for the pupil: saved, searched and undone (Ctrl+Z in the box) like any typing.
+    const Day source = m_diary->day(from);
+    QStringList filled;
+    for (int k = 0; k < Day::Periods; ++k) {
+        const QString& subject = source.subjects[size_t(k)];
+        if (subject.isEmpty() || !Text3[size_t(k)]->toPlainText().isEmpty())
+            continue;
+        QTextCursor(Text3[size_t(k)]->document()).insertText(subject);
+        filled << QStringLiteral("%1時間目 %2").arg(k + 1).arg(subject);
+    }
+    m_notice->tell(filled.isEmpty() ? QStringLiteral("時間割の欄はどれも書いてあるので、何も入れませんでした。")
+                                    : QStringLiteral("%1の時間割を入れました: %2")
+                                          .arg(DateText::withWeekday(from), filled.join(QStringLiteral("、"))));
 }
 
 Form1::~Form1() { tearDown(); }

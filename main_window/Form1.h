@@ -104,6 +104,9 @@ public slots:
     void Label6_Click();
     // Ctrl+F and "検索…" in the entry boxes' menus: the one search window.
     void openSearch();
+    // Ctrl+T and "先週と同じ時間割": the empty subject boxes typed from the
+    // last earlier day of the same weekday that has a timetable.
+    void fillTimetable();
 
 protected:
     bool event(QEvent* event) override;

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QMenu>
 
 #include <memory>
@@ -73,6 +74,18 @@ void EntryBox::changeEvent(QEvent* event)
         if (m_fore.isSystem())
             applyForeColour();
     }
+}
+
+void EntryBox::keyPressEvent(QKeyEvent* event)
+{
+    // Shift+F10 opens the menu as the Menu key does, at the cursor.
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        QContextMenuEvent menu(QContextMenuEvent::Keyboard, cursorRect().center(),
+                               viewport()->mapToGlobal(cursorRect().center()));
+        contextMenuEvent(&menu);
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
 }
 
 void EntryBox::contextMenuEvent(QContextMenuEvent* event)

@@ -24,6 +24,7 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void changeEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void applyForeColour();

@@ -166,6 +166,20 @@ void Diary::forEachDay(const std::function<void(const QDate&, const Day&)>& visi
         visit(DiaryYear.dateOf(record), columns.dayOf(m_table.records.value(record)));
 }
 
+QDate Diary::lastTimetableDay(const QDate& date)
+{
+    if (!isOpen())
+        return {};
+    collectPage();
+    const DayColumns columns(m_table.columnNames);
+    for (QDate earlier = date.addDays(-7); earlier >= DiaryYear.first; earlier = earlier.addDays(-7)) {
+        const Day day = columns.dayOf(m_table.records.value(recordOf(earlier)));
+        if (std::any_of(day.subjects.cbegin(), day.subjects.cend(), [](const QString& s) { return !s.isEmpty(); }))
+            return earlier;
+    }
+    return {};
+}
+
 void Diary::setDay(const QDate& date, const Day& day)
 {
     const int record = recordOf(date);

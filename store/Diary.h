@@ -72,6 +72,10 @@ public:
     Day currentDay() { return day(currentDate()); }
     // Every day of the year in date order.
     void forEachDay(const std::function<void(const QDate&, const Day&)>& visit);
+    // The nearest earlier day of the date's weekday whose subjects hold any
+    // text: the week's timetable, looked up across the year so that a holiday
+    // week is skipped. Invalid when there is none.
+    QDate lastTimetableDay(const QDate& date);
     // Replaces the fields of a day that differ; they reach the file with the
     // next write, as edits on screen do. The page shows them at once.
     void setDay(const QDate& date, const Day& day);

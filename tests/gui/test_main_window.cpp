@@ -11,6 +11,7 @@
 #include "platform/FaceButton.h"
 #include "platform/MessageBox.h"
 #include "platform/MonthCalendar.h"
+#include "platform/Notice.h"
 #include "platform/PictureBox.h"
 #include "platform/workbook/Workbook.h"
 #include "search/SearchWindow.h"
@@ -18,6 +19,7 @@
 #include "store/PageSaver.h"
 #include "weather/Form2.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDir>
@@ -71,6 +73,7 @@ private slots:
     void oddColourFieldsKeepTheBoxColour();
     void weatherMarkBelongsToItsDay();
     void searchShowsTheFoundDayAsAClickDoes();
+    void timetableOfAnEarlierWeekFillsEmptySubjects();
 };
 
 void TestMainWindow::controlsStandWhereDesigned()
@@ -350,8 +353,10 @@ void TestMainWindow::searchShowsTheFoundDayAsAClickDoes()
     DiaryFixture::type(form->Text4[2], QStringLiteral("朝の\nガッコウで実験"));
     diary.clickDate(QDate(2002, 6, 3));
     DiaryFixture::type(form->Text5, QStringLiteral("跳び箱"));
-    // "検索…", the last entry of an entry box's menu, opens the window; Ctrl+F raises the same one.
-    QTimer::singleShot(0, [] { QTest::keySequence(QApplication::activePopupWidget(), {Qt::Key_Up, Qt::Key_Return}); });
+    // "検索…", the entry before the last of an entry box's menu, opens the window; Ctrl+F raises the same one.
+    QTimer::singleShot(0, [] {
+        QTest::keySequence(QApplication::activePopupWidget(), {Qt::Key_Up, Qt::Key_Up, Qt::Key_Return});
+    });
     QContextMenuEvent menuEvent(QContextMenuEvent::Keyboard, {}, {});
     QCoreApplication::sendEvent(form->Text5, &menuEvent);
     SearchWindow* search = form->searchWindow();
@@ -378,4 +383,40 @@ void TestMainWindow::searchShowsTheFoundDayAsAClickDoes()
 }
 
 QTEST_MAIN(TestMainWindow)
+// The boxes' menu entry types last week's subjects into the empty subject
+// boxes of the day on screen, or says in a notice that there are none.
+void TestMainWindow::timetableOfAnEarlierWeekFillsEmptySubjects()
+{
+    DiaryFixture diary(QDate(2002, 5, 20));
+    QVERIFY(diary.start());
+    Form1* form = diary.form();
+    Day monday = form->diary().day(QDate(2002, 5, 13));
+    monday.subjects = {QStringLiteral("国語"), QStringLiteral("算数"), QStringLiteral("理科")};
+    form->diary().setDay(QDate(2002, 5, 13), monday);
+    DiaryFixture::type(form->Text3[1], QStringLiteral("体育"));
+    QAction* fill = nullptr;
+    for (QAction* action : form->Text5->actions()) {
+        if (action->text() == QStringLiteral("先週と同じ時間割"))
+            fill = action;
+    }
+    QVERIFY(fill && fill->shortcut() == QKeySequence(Qt::CTRL | Qt::Key_T));
+    fill->trigger();
+    QCOMPARE(form->Text3[0]->toPlainText(), QStringLiteral("国語"));
+    QCOMPARE(form->Text3[1]->toPlainText(), QStringLiteral("体育")); // typed already: kept
+    QCOMPARE(form->Text3[2]->toPlainText(), QStringLiteral("理科"));
+    QCOMPARE(form->Text3[3]->toPlainText(), QString());
+    QVERIFY2(form->notice()->text().contains(
+                 QStringLiteral("2002年5月13日(月)の時間割を入れました: 1時間目 国語、3時間目 理科")),
+             qPrintable(form->notice()->text()));
+    form->Text3[0]->undo();
+    QCOMPARE(form->Text3[0]->toPlainText(), QString());
+    diary.clickDate(QDate(2002, 5, 21));
+    QCOMPARE(diary.fileField(50, QStringLiteral("時間3")), QStringLiteral("理科"));
+
+    diary.clickDate(QDate(2002, 4, 1)); // the year's first Monday: nothing before it
+    fill->trigger();
+    QVERIFY(form->notice()->text().endsWith(
+        QStringLiteral("2002年4月1日(月)より前の月曜日に、時間割を書いた日がありません。")));
+}
+
 #include "test_main_window.moc"

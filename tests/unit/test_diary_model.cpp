@@ -100,6 +100,7 @@ private slots:
     void failedSavesAreToldOnceAndTriedAgain();
     void anotherProgramsSavesAreReadAndLoseNothing();
     void fileHeldElsewhereIsNotWrittenUntilFree();
+    void timetableIsTheLastSameWeekdayWithSubjects();
 };
 
 void TestDiaryModel::datesAndRecordsMapBothWays()
@@ -348,6 +349,21 @@ void TestDiaryModel::fileHeldElsewhereIsNotWrittenUntilFree()
     d.page.plan += u'!';
     QVERIFY(!d.diary.write(&problem) && d.diary.write(&problem, true));
     QCOMPARE(d.filePlan(), QStringLiteral("待って!"));
+}
+
+void TestDiaryModel::timetableIsTheLastSameWeekdayWithSubjects()
+{
+    SavingDiary d;
+    Day partly;
+    partly.subjects[4] = QStringLiteral("音楽"); // one period is a timetable
+    d.diary.setDay({2002, 5, 6}, partly);
+    QCOMPARE(d.diary.lastTimetableDay({2002, 5, 20}), QDate(2002, 5, 6)); // the week between was a holiday
+    QCOMPARE(d.diary.lastTimetableDay({2002, 5, 21}), QDate());           // another weekday
+    QCOMPARE(d.diary.lastTimetableDay({2002, 5, 6}), QDate());            // not the day itself
+    QCOMPARE(d.diary.lastTimetableDay({2002, 8, 5}), QDate(2002, 5, 6));  // the summer holiday looks back
+    QCOMPARE(d.diary.lastTimetableDay({2002, 4, 1}), QDate());            // the first week
+    d.diary.setDay({2002, 7, 15}, partly);
+    QCOMPARE(d.diary.lastTimetableDay({2002, 8, 5}), QDate(2002, 7, 15));
 }
 
 QTEST_GUILESS_MAIN(TestDiaryModel)
