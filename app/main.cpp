@@ -3,6 +3,7 @@
 #include "platform/AppInfo.h"
 #include "platform/Fonts.h"
 #include "platform/Footprint.h"
+#include "platform/QtJapanese.h"
 #include "platform/ShutdownSignals.h"
 #include "platform/SingleInstance.h"
 
@@ -19,6 +20,7 @@ int main(int argc, char* argv[])
     // The program ends when the main window closes, not when the splash does.
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setStyle(QStringLiteral("Fusion"));
+    QtJapanese::install(app);
     // Ties the window to the launcher entry (Wayland's app id, taskbar grouping).
     QGuiApplication::setDesktopFileName(QStringLiteral("merrow-nikki"));
     // A second diary on the same folder would save over this one's text.

@@ -84,6 +84,19 @@ void Form1::createShortcuts()
     timetable->setShortcutContext(Qt::WindowShortcut);
     connect(timetable, &QAction::triggered, this, &Form1::fillTimetable);
     addAction(timetable);
+    // The caption's click by keyboard: each coloured box's menu chooses its colour.
+    const auto colourEntry = [this](EntryBox* box, const std::function<void()>& choose) {
+        auto* colour = new QAction(QStringLiteral("文字の色…"), box);
+        colour->setObjectName(QStringLiteral("colourAction"));
+        connect(colour, &QAction::triggered, this, choose);
+        box->addAction(colour);
+    };
+    colourEntry(Text1, [this] { Label1_Click(); });
+    for (int k = 0; k < Day::Periods; ++k) {
+        colourEntry(Text3[size_t(k)], [this, k] { Label3_Click(k); });
+        colourEntry(Text4[size_t(k)], [this, k] { Label3_Click(k); });
+    }
+    colourEntry(Text5, [this] { Label6_Click(); });
     for (EntryBox* box : findChildren<EntryBox*>())
         box->addActions({search, timetable});
 }

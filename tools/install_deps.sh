@@ -8,7 +8,7 @@
 set -euo pipefail
 
 run_pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev libgsf-1-dev libxcb1-dev
-          fonts-ipafont-gothic fonts-ipafont-mincho xvfb xauth)
+          fonts-ipafont-gothic fonts-ipafont-mincho qt6-translations-l10n xvfb xauth)
 headless_pkgs=(x11-utils imagemagick)
 # dbus-x11 gives D-Bus the autolaunch many desktops have, which the diary must not trigger.
 test_pkgs=(python3 python3-xlrd python3-xlwt libreoffice-calc-nogui gnumeric

@@ -13,6 +13,7 @@
 #include "platform/MonthCalendar.h"
 #include "platform/Notice.h"
 #include "platform/PictureBox.h"
+#include "platform/QtJapanese.h"
 #include "platform/workbook/Workbook.h"
 #include "search/SearchWindow.h"
 #include "store/Diary.h"
@@ -24,7 +25,10 @@
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
@@ -233,6 +237,25 @@ void TestMainWindow::pageOnScreenIsSavedAfterAPause()
 
 void TestMainWindow::entryColoursBelongToTheirDay()
 {
+    // The Japanese menu of every box, the colour entry doing what the caption's click does.
+    QVERIFY(QtJapanese::install(*QCoreApplication::instance()));
+    QPlainTextEdit plain;
+    const std::unique_ptr<QMenu> standard(plain.createStandardContextMenu());
+    QVERIFY(!standard->actions().isEmpty() && standard->actions().first()->text() != QStringLiteral("&Undo"));
+    QVERIFY(standard->actions().first()->text().contains(
+        QRegularExpression(QStringLiteral("[\\x{3040}-\\x{30FF}\\x{4E00}-\\x{9FFF}]"))));
+    {
+        DiaryFixture keys(QDate(2002, 5, 10));
+        QVERIFY(keys.start());
+        QAction* colour = keys.form()->Text4[2]->findChild<QAction*>(QStringLiteral("colourAction"));
+        QVERIFY(colour && colour->text() == QStringLiteral("文字の色…"));
+        ColourChooser::setNextAnswerForTesting(Red);
+        colour->trigger();
+        QCOMPARE(keys.form()->Text3[2]->foreColour(), Red);
+        QVERIFY(
+            !keys.form()->Text2->findChild<QAction*>(QStringLiteral("colourAction"))); // attendance keeps its colour
+    }
+
     DiaryFixture diary(QDate(2002, 5, 10));
     QVERIFY(diary.start());
     Form1* form = diary.form();
