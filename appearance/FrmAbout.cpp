@@ -9,6 +9,7 @@
 #include "platform/WidgetColour.h"
 #include "platform/WindowHints.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
@@ -89,6 +90,9 @@ void FrmAbout::createControls()
         changeButtons[i]->setObjectName(QLatin1String(r.buttonName));
         changeButtons[i]->setGeometry(Twips::rect(r.buttonRect[0], r.buttonRect[1], 975, 375));
         changeButtons[i]->setAutoDefault(false);
+        // Six buttons read "変更": each says which colour it changes.
+        swatches[i]->setAccessibleName(QString::fromUtf8(r.caption) + QStringLiteral("の見本"));
+        changeButtons[i]->setAccessibleName(QString::fromUtf8(r.caption) + QStringLiteral("を変更"));
         connect(changeButtons[i], &QPushButton::clicked, this, [this, i] { changeSwatch(i); });
     }
     label(this, QStringLiteral("Label3"), QStringLiteral("各項目の窓の中の文字色はその横のラベルクリックし変更します"),
@@ -130,6 +134,9 @@ void FrmAbout::changeSwatch(int swatch)
 {
     if (const auto colour = ColourChooser::choose(this))
         swatches[swatch]->setColour(*colour);
+    // Back where the choice began, chosen or cancelled.
+    activateWindow();
+    changeButtons[swatch]->setFocus(Qt::OtherFocusReason);
 }
 
 void FrmAbout::cmdOK_Click()
@@ -155,4 +162,13 @@ void FrmAbout::paintEvent(QPaintEvent* event)
     line(975, ColourValue(0x00E0E0E0));
     line(2280, ColourValue(0x00808080));
     line(2295, ColourValue(0x00FFFFFF));
+}
+
+// Esc is the cancel button, as in any dialog.
+void FrmAbout::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
+        Command3_Click();
+    else
+        QWidget::keyPressEvent(event);
 }

@@ -36,6 +36,7 @@ public slots:
     void changeSwatch(int swatch);
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:

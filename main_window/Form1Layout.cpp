@@ -125,14 +125,14 @@ void Form1::describeControls()
         widget->setAccessibleName(name);
         widget->setAccessibleDescription(description);
     };
-    const QString colourHint = QStringLiteral("クリックすると%1の文字の色を変えられます");
+    const QString colourHint = QStringLiteral("%1の文字の色を変えられます（欄のメニューの「文字の色…」でも）");
     describe(Command1, Command1->text(), QStringLiteral("画面の配色を変えます"));
     describe(Command2, Command2->text(), QStringLiteral("日記を保存して終了します"));
     MonthView1->setAccessibleName(QStringLiteral("カレンダー"));
     describe(Label1, Label1->text(), colourHint.arg(Label1->text()));
     // The boxes are named as the messages and the printed page name them.
     describe(Text1, DayRecord::boxName(DayRecord::plan()), QStringLiteral("この日の予定"));
-    describe(Label7, Label7->text(), QStringLiteral("クリックすると天気マークを選べます"));
+    describe(Label7, Label7->text(), QStringLiteral("天気マークを選べます"));
     describe(Picture1, QStringLiteral("天気マーク: なし"), Label7->accessibleDescription());
     describe(Label2[0], Label2[0]->text(), QString());
     describe(Text2, DayRecord::boxName(DayRecord::attendance()), QStringLiteral("この日の出欠"));

@@ -15,6 +15,10 @@ ColourSwatch::ColourSwatch(QWidget* parent)
 void ColourSwatch::setColour(ColourValue colour)
 {
     m_colour = colour;
+    // A screen reader says the colour the sample shows.
+    const QColor shown = resolveColour(colour, palette());
+    setAccessibleDescription(
+        QStringLiteral("赤 %1、緑 %2、青 %3").arg(shown.red()).arg(shown.green()).arg(shown.blue()));
     update();
 }
 

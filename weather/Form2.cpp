@@ -13,6 +13,7 @@
 #include "platform/WindowHints.h"
 #include "weather/WeatherReceiver.h"
 
+#include <QKeyEvent>
 #include <QPushButton>
 
 namespace {
@@ -40,6 +41,7 @@ Form2::Form2(WeatherReceiver* form1)
     setAutoFillBackground(true);
 
     auto* label = new CaptionLabel(QStringLiteral("天気マークを選んでください"), this);
+    setAccessibleDescription(label->text()); // the prompt, read with the window
     label->setObjectName(QStringLiteral("Label1"));
     label->setGeometry(Twips::rect(840, 1200, 3615, 375));
     label->setFont(Fonts::font(Fonts::Gothic, 14.25, true));
@@ -86,3 +88,12 @@ void Form2::Command2_Click(int index)
 }
 
 void Form2::Command1_Click() { close(); }
+
+// Esc is the cancel button, as in any dialog.
+void Form2::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
+        Command1_Click();
+    else
+        QWidget::keyPressEvent(event);
+}

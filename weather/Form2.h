@@ -25,6 +25,9 @@ public slots:
     void Command2_Click(int index);
     void Command1_Click();
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     WeatherReceiver* m_form1;
 };

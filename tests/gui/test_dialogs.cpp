@@ -10,11 +10,13 @@
 #include "main_window/Form1.h"
 #include "platform/CaptionLabel.h"
 #include "platform/ColourChooser.h"
+#include "platform/ColourSwatch.h"
 #include "platform/EntryBox.h"
 #include "platform/FaceButton.h"
 #include "platform/MessageBox.h"
 #include "platform/MonthCalendar.h"
 #include "store/Diary.h"
+#include "weather/Form2.h"
 
 #include <QApplication>
 #include <QDir>
@@ -144,9 +146,16 @@ void TestDialogs::dialogAppliesOnOkAndSavesAtClose()
     QTest::mouseClick(about->changeButtons[0], Qt::LeftButton);
     QCOMPARE(about->swatchScheme()[ColourScheme::DayText], ColourValue(0x00112233));
     QCOMPARE(about->swatchScheme()[ColourScheme::CaptionText], Example[ColourScheme::CaptionText]);
-    QTest::mouseClick(about->Command3, Qt::LeftButton);
+    // Named for a screen reader; Esc cancels as the button does.
+    QCOMPARE(about->changeButtons[2]->accessibleName(), QStringLiteral("日付文字を変更"));
+    QCOMPARE(about->swatches[2]->accessibleDescription(), QStringLiteral("赤 51、緑 34、青 17"));
+    QCOMPARE(about->focusWidget(), about->changeButtons[0]); // back from the chooser
+    QTest::keyClick(about, Qt::Key_Escape);
     QTRY_VERIFY(!form->openColourSettings());
     QVERIFY(CurrentColourScheme(*form) == Example);
+    form->Label7_Click();
+    QTest::keyClick(form->weatherPicker(), Qt::Key_Escape);
+    QTRY_VERIFY(!form->weatherPicker());
 
     // OK applies, and the file follows only at the close.
     form->Command1_Click();
