@@ -7,6 +7,7 @@
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QPainter>
 
 #include <memory>
 
@@ -62,7 +63,26 @@ void EntryBox::applyFrameColour()
 void EntryBox::focusInEvent(QFocusEvent* event)
 {
     QPlainTextEdit::focusInEvent(event);
+    viewport()->update();
     InputMethodSwitch::turnOnJapanese();
+}
+
+void EntryBox::focusOutEvent(QFocusEvent* event)
+{
+    QPlainTextEdit::focusOutEvent(event);
+    viewport()->update();
+}
+
+void EntryBox::paintEvent(QPaintEvent* event)
+{
+    QPlainTextEdit::paintEvent(event);
+    // The box with the keyboard shows it by a line inside its frame in the
+    // highlight colour: the blinking cursor alone is hard to find.
+    if (hasFocus()) {
+        QPainter painter(viewport());
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        painter.drawRect(QRectF(viewport()->rect()).adjusted(1, 1, -1, -1));
+    }
 }
 
 void EntryBox::changeEvent(QEvent* event)

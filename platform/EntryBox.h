@@ -21,7 +21,9 @@ public:
     void setForeColour(ColourValue colour);
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void changeEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

@@ -148,11 +148,19 @@ void TestMainWindow::keyboardOrderSkipsHiddenFields()
     expected << form->Text5 << form->MonthView1 << form->Text2 << form->Command1 << form->Picture1 << form->Command2
              << form->Text1;
     const QImage unfocused = form->Command1->grab().toImage();
+    // A box with the focus has a line in the highlight colour inside its frame, away from the cursor.
+    const auto rightEdge = [](EntryBox* box) {
+        return box->grab().toImage().pixelColor(box->width() - 3, box->height() / 2);
+    };
+    const QColor highlight = form->Text3[0]->palette().color(QPalette::Highlight);
+    QVERIFY(rightEdge(form->Text3[0]) != highlight);
     for (QWidget* next : expected) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget()->objectName(), next->objectName());
         if (next == form->Command1)
             QVERIFY(form->Command1->grab().toImage() != unfocused); // the focus is seen
+        if (next == form->Text3[0])
+            QCOMPARE(rightEdge(form->Text3[0]), highlight);
     }
     QCOMPARE(form->Text1->toPlainText(), QString());
     QVERIFY(form->Text4[0]->testAttribute(Qt::WA_InputMethodEnabled));
