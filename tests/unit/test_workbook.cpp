@@ -225,13 +225,23 @@ void TestWorkbook::lastOfTwoRecordsForOneCellWins()
 void TestWorkbook::readsBiff8WhateverItsStreamIsCalled()
 {
     const QByteArray sst = record(0x00FC, le32(1) + le32(1) + le16(1) + char(0) + "a");
-    const QByteArray stream = workbookStream(sst, {{Sheet1, labelSst(1, 0, 0)}});
+    // The sheet past the first 4096 bytes, after a drawing group as large.
+    const QByteArray stream =
+        workbookStream(sst + record(0x00EB, QByteArray(4096, 'd')), {{Sheet1, labelSst(1, 0, 0)}});
     QList<std::pair<const char*, QByteArray>> files;
     for (const char* name : {"Book", "BOOK", "WORKBOOK"})
         files.append({name, compoundFile({{name, stream}})});
-    // Sectors of 4096 bytes; a last sector that ends with the stream's bytes.
-    for (const auto& [shift, cutShort] : {std::pair{9, true}, {12, false}, {12, true}})
-        files.append({"Workbook", handLaidCompoundFile(stream + QByteArray(5000, '\0'), shift, cutShort)});
+    // Sectors of 4096 bytes; a last sector that ends with the stream's bytes; sectors out of order.
+    for (const auto& [shift, laid] : {std::pair{9, Laid::CutShort},
+                                      {12, Laid::Whole},
+                                      {12, Laid::CutShort},
+                                      {9, Laid::Backwards},
+                                      {12, Laid::Backwards}})
+        files.append({"Workbook", handLaidCompoundFile(stream + QByteArray(5000, '\0'), shift, laid)});
+    // Macros in a storage within a storage, kept by the write, and an empty storage.
+    files.append({"Workbook", compoundFile({{"Workbook", stream},
+                                            {"_VBA_PROJECT_CUR/VBA/dir", QByteArray(70, 'm')},
+                                            {"MsoDataStore/", {}}})});
     // The byte-order mark the wrong way round, which other readers ignore.
     files.append({"Workbook", workbookFile(stream).replace(0x1C, 2, "\xFF\xFE")});
     for (const auto& [name, bytes] : files) {
@@ -244,6 +254,7 @@ void TestWorkbook::readsBiff8WhateverItsStreamIsCalled()
         const QByteArray written = readAll(book->path()); // under its own name, in whole 512-byte sectors
         QVERIFY(!streamOf(written, name).isEmpty() && written.size() % 512 == 0);
         QCOMPARE(written.mid(0x1C, 2), QByteArray("\xFE\xFF"));
+        QCOMPARE(streamOf(written, "_VBA_PROJECT_CUR/VBA/dir"), streamOf(bytes, "_VBA_PROJECT_CUR/VBA/dir"));
     }
 }
 
@@ -352,6 +363,22 @@ void TestWorkbook::storesNumbersAndTexts()
     for (int i = 0; i < 20; ++i)
         QVERIFY(book->writeFields(Sheet1, {{10, 3, QStringLiteral("書き直し %1").arg(i)}}, &error));
     QVERIFY(QFileInfo(path).size() < size + 200);
+    // What Excel reads of a new diary besides its cells: a workbook's class id, MS PGothic
+    // 11 pt, the style XFs with the built-in Normal style on the first, the cells' XF 15.
+    const QByteArray file = readAll(path);
+    QCOMPARE(rootClassId(file), QByteArray::fromHex("2008020000000000c000000000000046"));
+    const QByteArray stream = streamOf(file);
+    auto font = [](int weight) {
+        return record(0x0031, le16(220) + le16(0) + le16(0x7FFF) + le16(weight) + le16(0) + QByteArray("\0\3\x80\0", 4)
+                                  + char(8) + char(1) + utf16(QStringLiteral(u"ＭＳ Ｐゴシック")));
+    };
+    QVERIFY(stream.count(font(400)) == 3 && stream.count(font(700)) == 2);
+    auto xf = [](int font, quint16 flags, char attributes) {
+        return record(0x00E0, le16(font) + le16(0) + le16(flags) + QByteArray("\x20\0\0", 3) + attributes + le32(0)
+                                  + le32(0) + le16(0x20C0));
+    };
+    QVERIFY(stream.contains(xf(0, 0xFFF5, 0) + xf(1, 0xFFF5, char(0xF4)) + xf(1, 0xFFF5, char(0xF4))));
+    QVERIFY(stream.contains(xf(0, 0xFFF5, char(0xF4)) + xf(0, 1, 0) + record(0x0293, le16(0x8000) + le16(0xFF00))));
 }
 
 void TestWorkbook::refusesWritesItCannotMake()
@@ -554,11 +581,12 @@ void TestWorkbook::refusesWhatIsNoUsableWorkbook_data()
 
     QTest::newRow("empty file") << QByteArray() << ErrorKind::NotWorkbook;
     QTest::newRow("zip (.xlsx)") << QByteArray("PK\x03\x04\x14\x00\x06\x00", 8) + noise << ErrorKind::NotWorkbook;
+    QTest::newRow("compound file holding nothing") << compoundFile({}) << ErrorKind::NotWorkbook;
     QTest::newRow("compound file of another program")
         << compoundFile({{"WordDocument", noise}}) << ErrorKind::NotWorkbook;
     QTest::newRow("truncated workbook") << real.left(real.size() / 2) << ErrorKind::Damaged;
     QTest::newRow("last sector ending inside the stream")
-        << handLaidCompoundFile(good + QByteArray(5000, '\0'), 12, true).chopped(1) << ErrorKind::Damaged;
+        << handLaidCompoundFile(good + QByteArray(5000, '\0'), 12, Laid::CutShort).chopped(1) << ErrorKind::Damaged;
     QTest::newRow("BIFF5 Book stream") << readAll(dataFile(QStringLiteral("old_biff5.xls"))) << ErrorKind::OldFormat;
     QTest::newRow("Excel 2.1 worksheet, no compound file")
         << record(0x0009, le16(2) + le16(0x10)) + eof() << ErrorKind::OldFormat;
