@@ -324,15 +324,16 @@ void TestWorkbook::storesNumbersAndTexts()
     auto book = Workbook::open(path, &error);
     QCOMPARE(book->sheetNames(), QStringList{Sheet1});
     const QStringList numeric{
-        "255",  "-2147483640",      "0.1",  "12.50", " 7 ", "abc", "", "-0", "0x10", "1,000", "1e999",
-        "1e-4", "8355426800000000", "1e20", "1.5e-7"};
+        "255",  "-2147483640",      "0.1",  "12.50",  " 7 ",   "abc", "", "-0", "0x10", "1,000", "1e999",
+        "1e-4", "8355426800000000", "1e20", "1.5e-7", "2.5E+3"};
     const QStringList readBack{
-        "255",    "-2147483640",      "0.1",   "12.5",   "7", "abc", "", "0", "0x10", "1,000", "1e999",
-        "0.0001", "8355426800000000", "1e+20", "1.5e-07"};
+        "255",    "-2147483640",      "0.1",   "12.5",    "7",   "abc", "", "0", "0x10", "1,000", "1e999",
+        "0.0001", "8355426800000000", "1e+20", "1.5e-07", "2500"};
     QList<FieldWrite> writes;
     for (int i = 0; i < numeric.size(); ++i)
         writes.append({0, i, numeric[i], true});
-    writes.append({1, 0, QStringLiteral("3")});            // a subject typed as a number stays text
+    writes.append({1, 0, QStringLiteral("3")}); // a subject typed as a number stays text
+    writes.append({1, 3, QStringLiteral(" 12")});
     writes.append({1, 1, QStringLiteral("a\r\nb\rc\nd")}); // line breaks are stored as LF
     writes.append({1, 2, QString(MaxCellChars, u'字')});
     for (int r = 2; r < 367; ++r) // a table that spans CONTINUE records
@@ -345,7 +346,7 @@ void TestWorkbook::storesNumbersAndTexts()
     QCOMPARE(t.field(1, 1), QStringLiteral("a\nb\nc\nd"));
     QCOMPARE(t.field(1, 2), QString(MaxCellChars, u'字'));
     QCOMPARE(t.field(366, 0), QStringLiteral("366日目の日記\n二行目"));
-    QCOMPARE(t.numbersAsText, (QList<QPair<int, int>>{{1, 0}})); // "3" as text; "255" went in as a number
+    QCOMPARE(t.numbersAsText, (QList<QPair<int, int>>{{1, 0}, {1, 3}})); // as text; "255" went in as a number
     // Saving a field again and again does not grow the file.
     QVERIFY(book->writeFields(Sheet1, {{10, 3, QStringLiteral("書き直し")}}, &error));
     const qint64 size = QFileInfo(path).size();
