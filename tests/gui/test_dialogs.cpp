@@ -1,9 +1,7 @@
-// The start, the colour scheme with its dialog and settings file, and the
-// pictures the windows are drawn with.
+// The colour scheme with its dialog and settings file.
 #include "support/DiaryFixture.h"
 #include "support/FileBytes.h"
 
-#include "app/FrmSplash.h"
 #include "appearance/ColourScheme.h"
 #include "appearance/FrmAbout.h"
 #include "appearance/SettingsFile.h"
@@ -20,7 +18,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 
@@ -40,34 +37,12 @@ const QByteArray ExampleFile("815785\r\n13101301\r\n0\r\n16777215\r\n16777215\r\
 class TestDialogs : public QObject {
     Q_OBJECT
 private slots:
-    void splashHandsOverToTodaysPage();
     void schemeColoursCaptionsNotEntries();
     void settingsFileIsReadStrictly_data();
     void settingsFileIsReadStrictly();
     void dialogAppliesOnOkAndSavesAtClose();
     void unwritableSettingsStillSaveTheDiary();
 };
-
-void TestDialogs::splashHandsOverToTodaysPage()
-{
-    DiaryFixture diary(QDate(2002, 10, 1));
-    {
-        FrmSplash splash;
-        QCOMPARE(splash.size(), QSize(377, 170));
-        QCOMPARE(splash.windowFlags() & Qt::WindowType_Mask, Qt::SplashScreen);
-        const QLabel* version = splash.findChild<QLabel*>(QStringLiteral("lblVersion"));
-        QVERIFY(version->text() == QStringLiteral("ver1.2") && version->font().bold());
-        QCOMPARE(splash.findChild<QLabel*>(QStringLiteral("lblProductName"))->text(),
-                 QStringLiteral("Merrow 日記\u3000"));
-        QCOMPARE(splash.grab().toImage().pixelColor(370, 165), QColor(162, 215, 225));
-    }
-    std::unique_ptr<Form1> form(FrmSplash::Form_Load());
-    QVERIFY(form && form->isVisible());
-    QTRY_COMPARE(form->tag(), QStringLiteral("1"));
-    QCOMPARE(form->diary().currentDate(), QDate(2002, 10, 1));
-    for (QWidget* w : QApplication::topLevelWidgets())
-        QVERIFY(w->objectName() != QLatin1String("frmSplash"));
-}
 
 void TestDialogs::schemeColoursCaptionsNotEntries()
 {
@@ -120,8 +95,9 @@ void TestDialogs::settingsFileIsReadStrictly()
     if (accepted)
         QVERIFY(*scheme == Example);
     QCOMPARE(SettingsFile::format(Example), ExampleFile);
-    QCOMPARE(SettingsFile::format(ColourScheme()), QByteArray("0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n"));
-    QVERIFY(SettingsFile::parse(SettingsFile::format(Other)) == Other);
+    const ColourScheme limits{{ColourValue(2147483647), ColourValue(-2147483647 - 1)}};
+    QVERIFY(SettingsFile::parse(SettingsFile::format(Other)) == Other
+            && SettingsFile::parse(SettingsFile::format(limits)) == limits);
 }
 
 void TestDialogs::dialogAppliesOnOkAndSavesAtClose()

@@ -60,11 +60,28 @@ QByteArray compoundFile(const QList<std::pair<QByteArray, QByteArray>>& streams)
 {
     GsfOutput* memory = gsf_output_memory_new();
     GsfOutfile* ole = gsf_outfile_msole_new(memory);
+    QList<std::pair<QByteArray, GsfOutfile*>> storages; // by path, each after the one holding it
     for (const auto& [name, data] : streams) {
-        GsfOutput* child = gsf_outfile_new_child(ole, name.constData(), FALSE);
+        const QList<QByteArray> parts = name.split('/');
+        GsfOutfile* parent = ole;
+        for (qsizetype i = 1; i < parts.size(); ++i) {
+            const QByteArray path = parts.first(i).join('/');
+            auto it = std::find_if(storages.begin(), storages.end(), [&](const auto& s) { return s.first == path; });
+            if (it == storages.end())
+                it = storages.insert(
+                    storages.end(), {path, GSF_OUTFILE(gsf_outfile_new_child(parent, parts[i - 1].constData(), TRUE))});
+            parent = it->second;
+        }
+        if (parts.last().isEmpty())
+            continue; // "A/": storage A, empty
+        GsfOutput* child = gsf_outfile_new_child(parent, parts.last().constData(), FALSE);
         gsf_output_write(child, size_t(data.size()), reinterpret_cast<const guint8*>(data.constData()));
         gsf_output_close(child);
         g_object_unref(child);
+    }
+    for (auto it = storages.rbegin(); it != storages.rend(); ++it) {
+        gsf_output_close(GSF_OUTPUT(it->second));
+        g_object_unref(it->second);
     }
     gsf_output_close(GSF_OUTPUT(ole));
     g_object_unref(ole);
@@ -74,7 +91,7 @@ QByteArray compoundFile(const QList<std::pair<QByteArray, QByteArray>>& streams)
     return file;
 }
 
-QByteArray handLaidCompoundFile(const QByteArray& stream, int shift, bool cutShort)
+QByteArray handLaidCompoundFile(const QByteArray& stream, int shift, Laid laid)
 {
     const int size = 1 << shift;
     const quint32 sectors = quint32((stream.size() + size - 1) / size);
@@ -85,35 +102,57 @@ QByteArray handLaidCompoundFile(const QByteArray& stream, int shift, bool cutSho
                       + le32(0) + le32(0) + none.repeated(108);
     file.resize(std::max(512, size), '\0');
     QByteArray fat = le32(0xFFFFFFFD) + end; // the FAT, the directory, then the stream
+    const bool backwards = laid == Laid::Backwards;
     for (quint32 s = 1; s <= sectors; ++s)
-        fat += s < sectors ? le32(s + 2) : end;
+        fat += backwards ? (s > 1 ? le32(s) : end) : s < sectors ? le32(s + 2) : end;
     file += fat + none.repeated((size - fat.size()) / 4);
     auto entry = [&](const QString& name, char type, const QByteArray& child, quint32 start, qsizetype bytes) {
         const QByteArray n = utf16(name) + le16(0);
         return n + QByteArray(64 - n.size(), '\0') + le16(quint16(n.size())) + type + char(1) + none + none + child
                + QByteArray(36, '\0') + le32(start) + le32(quint32(bytes)) + le32(0);
     };
-    const QByteArray directory = entry(QStringLiteral("Root Entry"), 5, le32(1), 0xFFFFFFFE, 0)
-                                 + entry(QStringLiteral("Workbook"), 2, none, 2, stream.size());
-    file += directory + QByteArray(size - directory.size(), '\0') + stream;
-    return cutShort ? file : file + QByteArray(qsizetype(sectors) * size - stream.size(), '\0');
+    const QByteArray directory =
+        entry(QStringLiteral("Root Entry"), 5, le32(1), 0xFFFFFFFE, 0)
+        + entry(QStringLiteral("Workbook"), 2, none, backwards ? sectors + 1 : 2, stream.size());
+    file += directory + QByteArray(size - directory.size(), '\0');
+    const QByteArray whole = stream + QByteArray(qsizetype(sectors) * size - stream.size(), '\0');
+    for (quint32 s = 0; backwards && s < sectors; ++s)
+        file += whole.mid(qsizetype(sectors - 1 - s) * size, size);
+    return backwards ? file : file + (laid == Laid::CutShort ? stream : whole);
 }
 
 QByteArray streamOf(const QByteArray& file, const char* name)
 {
     GsfInput* input = gsf_input_memory_new(reinterpret_cast<const guint8*>(file.constData()), file.size(), FALSE);
-    GsfInfile* ole = gsf_infile_msole_new(input, nullptr);
+    GsfInput* at = GSF_INPUT(gsf_infile_msole_new(input, nullptr));
+    for (const QByteArray& part : QByteArray(name).split('/')) {
+        GsfInput* child =
+            at && GSF_IS_INFILE(at) ? gsf_infile_child_by_name(GSF_INFILE(at), part.constData()) : nullptr;
+        if (at)
+            g_object_unref(at);
+        at = child;
+    }
     QByteArray out;
-    if (ole) {
-        if (GsfInput* child = gsf_infile_child_by_name(ole, name)) {
-            out.resize(qsizetype(gsf_input_size(child)));
-            gsf_input_read(child, size_t(out.size()), reinterpret_cast<guint8*>(out.data()));
-            g_object_unref(child);
-        }
-        g_object_unref(ole);
+    if (at) {
+        out.resize(qsizetype(gsf_input_size(at)));
+        gsf_input_read(at, size_t(out.size()), reinterpret_cast<guint8*>(out.data()));
+        g_object_unref(at);
     }
     g_object_unref(input);
     return out;
+}
+
+QByteArray rootClassId(const QByteArray& file)
+{
+    GsfInput* input = gsf_input_memory_new(reinterpret_cast<const guint8*>(file.constData()), file.size(), FALSE);
+    GsfInfile* ole = gsf_infile_msole_new(input, nullptr);
+    guint8 id[16] = {};
+    if (ole) {
+        gsf_infile_msole_get_class_id(GSF_INFILE_MSOLE(ole), id);
+        g_object_unref(ole);
+    }
+    g_object_unref(input);
+    return QByteArray(reinterpret_cast<const char*>(id), 16);
 }
 
 } // namespace biff

@@ -115,17 +115,17 @@ void TestRefusals::textOverTheCellLimit()
     QVERIFY(diary.start());
     Form1* form = diary.form();
     const QByteArray before = readAll(diary.workbookPath());
-    DiaryFixture::type(form->Text5, QString(workbook::MaxCellChars + 1, QChar(0x3042)));
+    DiaryFixture::type(form->Text4[2], QString(workbook::MaxCellChars + 1, QChar(0x3042)));
     diary.clickDate(QDate(2002, 5, 11));
     const QStringList shown = MessageBox::shownTextsForTesting();
     QCOMPARE(shown.size(), 1);
     // The date and the box say it all: no technical detail.
-    QVERIFY2(shown[0].contains(u"2002年5月10日の「感想・記録」が、1 つの欄に書ける文字数（32767 文字）"_s)
+    QVERIFY2(shown[0].contains(u"2002年5月10日の「3時間目の授業内容」が、1 つの欄に書ける文字数（32767 文字）"_s)
                  && shown[0].contains(u"入力した内容は消えていません"_s) && !shown[0].contains(u"（record"_s),
              qPrintable(shown[0]));
     QCOMPARE(readAll(diary.workbookPath()), before);
     diary.clickDate(QDate(2002, 5, 10));
-    QCOMPARE(form->Text5->toPlainText().size(), workbook::MaxCellChars + 1);
+    QCOMPARE(form->Text4[2]->toPlainText().size(), workbook::MaxCellChars + 1);
 }
 
 QTEST_MAIN(TestRefusals)

@@ -7,10 +7,12 @@
 #include "platform/EntryBox.h"
 #include "platform/Footprint.h"
 #include "platform/Notice.h"
+#include "store/Diary.h"
 #include "weather/Form2.h"
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QTest>
 
 #include <xcb/xcb.h>
@@ -51,7 +53,7 @@ class TestWindowHints : public QObject {
     Q_OBJECT
 private slots:
     void dialogsOfFixedSizeOfferNoResizing();
-    void splashHasNoTitle();
+    void splashHasNoTitleAndHandsOverToToday();
     void noticeLeavesTheKeyboardToTheBox();
     void oldTitlePropertyIsRightUnderTheCLocale();
 };
@@ -73,13 +75,30 @@ void TestWindowHints::dialogsOfFixedSizeOfferNoResizing()
     QVERIFY(motifWord(diary.form(), 1) & FuncResize || nativeProperty(diary.form(), "_MOTIF_WM_HINTS").isEmpty());
 }
 
-void TestWindowHints::splashHasNoTitle()
+// No window manager here activates the main window: today's page comes all the same.
+void TestWindowHints::splashHasNoTitleAndHandsOverToToday()
 {
-    FrmSplash splash;
-    splash.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&splash));
-    QCOMPARE(nativeProperty(&splash, "_NET_WM_NAME"), QByteArray());
-    QCOMPARE(nativeProperty(&splash, "WM_NAME"), QByteArray());
+    {
+        FrmSplash splash;
+        splash.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&splash));
+        QCOMPARE(nativeProperty(&splash, "_NET_WM_NAME"), QByteArray());
+        QCOMPARE(nativeProperty(&splash, "WM_NAME"), QByteArray());
+        QCOMPARE(splash.size(), QSize(377, 170));
+        const QLabel* version = splash.findChild<QLabel*>(QStringLiteral("lblVersion"));
+        QVERIFY(version->text() == QStringLiteral("ver1.2") && version->font().bold());
+        QCOMPARE(splash.findChild<QLabel*>(QStringLiteral("lblProductName"))->text(),
+                 QStringLiteral("Merrow 日記\u3000"));
+        QCOMPARE(splash.grab().toImage().pixelColor(370, 165), QColor(162, 215, 225));
+    }
+    DiaryFixture diary(QDate(2002, 10, 1));
+    std::unique_ptr<Form1> form(FrmSplash::Form_Load());
+    QVERIFY(form && form->isVisible());
+    QTRY_COMPARE(form->tag(), QStringLiteral("1"));
+    QVERIFY(!form->isActiveWindow());
+    QCOMPARE(form->diary().currentDate(), QDate(2002, 10, 1));
+    for (QWidget* w : QApplication::topLevelWidgets())
+        QVERIFY(w->objectName() != QLatin1String("frmSplash"));
 }
 
 // A notice that arises mid-typing takes neither the X input focus nor Qt's:

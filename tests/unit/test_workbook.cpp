@@ -80,20 +80,20 @@ private slots:
 void TestWorkbook::readsWorkbooksOfRealWriters_data()
 {
     QTest::addColumn<QString>("file");
-    QTest::addColumn<QString>("crlf"); // how the file holds the CR LF typed into a field
     QTest::addColumn<QString>("secondSheet");
-    const char* rows[][4] = {{"xlwt", "diary_xlwt.xls", "\r\n", "メモ"},
-                             {"LibreOffice", "diary_libreoffice.xls", "\n", "集計"},
-                             {"Gnumeric", "diary_gnumeric.xls", "\n", "集計"},
-                             {"Gnumeric, BIFF8 and BIFF5", "diary_gnumeric_dual.xls", "\n", "集計"}};
-    for (const auto& [row, file, crlf, second] : rows)
-        QTest::newRow(row) << QString::fromUtf8(file) << QString::fromUtf8(crlf) << QString::fromUtf8(second);
+    const char* rows[][3] = {{"xlwt", "diary_xlwt.xls", "メモ"},
+                             {"LibreOffice", "diary_libreoffice.xls", "集計"},
+                             {"Gnumeric", "diary_gnumeric.xls", "集計"},
+                             {"Gnumeric, BIFF8 and BIFF5", "diary_gnumeric_dual.xls", "集計"}};
+    for (const auto& [row, file, second] : rows)
+        QTest::newRow(row) << QString::fromUtf8(file) << QString::fromUtf8(second);
 }
 
+// Every cell as xlrd reads it is the interop tier's; here the structure, fast
+// enough for the sanitizer builds.
 void TestWorkbook::readsWorkbooksOfRealWriters()
 {
     QFETCH(QString, file);
-    QFETCH(QString, crlf);
     QFETCH(QString, secondSheet);
     Error error;
     const auto book = Workbook::open(dataFile(file), &error);
@@ -101,18 +101,7 @@ void TestWorkbook::readsWorkbooksOfRealWriters()
     QCOMPARE(book->sheetNames(), QStringList({Sheet1, secondSheet}));
     const RecordTable t = table(*book);
     QCOMPARE(t.recordCount(), 365);
-    // Columns are found by name; LibreOffice's are reordered, partly rich text.
-    // (The interop tier compares every cell of these files with xlrd's.)
-    auto f = [&](int record, const char* name) { return t.field(record, t.columnIndex(QString::fromUtf8(name))); };
-    QCOMPARE(f(0, "予定"), QStringLiteral("歯医者\n午後3時から"));
-    QCOMPARE(f(0, "予定色"), QStringLiteral("255"));
-    QCOMPARE(f(1, "予定"), QStringLiteral("3"));
-    QCOMPARE(f(1, "感想"), QStringLiteral("Ünïcödé ±½ ÿ"));
-    QCOMPARE(f(2, "予定"), QStringLiteral("旅行") + crlf + QStringLiteral("京都"));
-    QCOMPARE(f(2, "感想"), QStringLiteral("長い").repeated(200));
-    QCOMPARE(f(364, "時間色7"), QStringLiteral("-2147483640"));
-    if (!file.contains(QLatin1String("xlwt")))
-        QCOMPARE(t.field(2, t.columnIndex(QStringLiteral("メモ欄"))), QStringLiteral("太字のメモ"));
+    QCOMPARE(t.field(2, t.columnIndex(QStringLiteral("感想"))), QStringLiteral("長い").repeated(200));
 
     if (file != QLatin1String("diary_xlwt.xls"))
         return;
@@ -225,13 +214,23 @@ void TestWorkbook::lastOfTwoRecordsForOneCellWins()
 void TestWorkbook::readsBiff8WhateverItsStreamIsCalled()
 {
     const QByteArray sst = record(0x00FC, le32(1) + le32(1) + le16(1) + char(0) + "a");
-    const QByteArray stream = workbookStream(sst, {{Sheet1, labelSst(1, 0, 0)}});
+    // The sheet past the first 4096 bytes, after a drawing group as large.
+    const QByteArray stream =
+        workbookStream(sst + record(0x00EB, QByteArray(4096, 'd')), {{Sheet1, labelSst(1, 0, 0)}});
     QList<std::pair<const char*, QByteArray>> files;
     for (const char* name : {"Book", "BOOK", "WORKBOOK"})
         files.append({name, compoundFile({{name, stream}})});
-    // Sectors of 4096 bytes; a last sector that ends with the stream's bytes.
-    for (const auto& [shift, cutShort] : {std::pair{9, true}, {12, false}, {12, true}})
-        files.append({"Workbook", handLaidCompoundFile(stream + QByteArray(5000, '\0'), shift, cutShort)});
+    // Sectors of 4096 bytes; a last sector that ends with the stream's bytes; sectors out of order.
+    for (const auto& [shift, laid] : {std::pair{9, Laid::CutShort},
+                                      {12, Laid::Whole},
+                                      {12, Laid::CutShort},
+                                      {9, Laid::Backwards},
+                                      {12, Laid::Backwards}})
+        files.append({"Workbook", handLaidCompoundFile(stream + QByteArray(5000, '\0'), shift, laid)});
+    // Macros in a storage within a storage, kept by the write, and an empty storage.
+    files.append({"Workbook", compoundFile({{"Workbook", stream},
+                                            {"_VBA_PROJECT_CUR/VBA/dir", QByteArray(70, 'm')},
+                                            {"MsoDataStore/", {}}})});
     // The byte-order mark the wrong way round, which other readers ignore.
     files.append({"Workbook", workbookFile(stream).replace(0x1C, 2, "\xFF\xFE")});
     for (const auto& [name, bytes] : files) {
@@ -244,6 +243,7 @@ void TestWorkbook::readsBiff8WhateverItsStreamIsCalled()
         const QByteArray written = readAll(book->path()); // under its own name, in whole 512-byte sectors
         QVERIFY(!streamOf(written, name).isEmpty() && written.size() % 512 == 0);
         QCOMPARE(written.mid(0x1C, 2), QByteArray("\xFE\xFF"));
+        QCOMPARE(streamOf(written, "_VBA_PROJECT_CUR/VBA/dir"), streamOf(bytes, "_VBA_PROJECT_CUR/VBA/dir"));
     }
 }
 
@@ -324,15 +324,16 @@ void TestWorkbook::storesNumbersAndTexts()
     auto book = Workbook::open(path, &error);
     QCOMPARE(book->sheetNames(), QStringList{Sheet1});
     const QStringList numeric{
-        "255",  "-2147483640",      "0.1",  "12.50", " 7 ", "abc", "", "-0", "0x10", "1,000", "1e999",
-        "1e-4", "8355426800000000", "1e20", "1.5e-7"};
+        "255",  "-2147483640",      "0.1",  "12.50",  " 7 ",   "abc", "", "-0", "0x10", "1,000", "1e999",
+        "1e-4", "8355426800000000", "1e20", "1.5e-7", "2.5E+3"};
     const QStringList readBack{
-        "255",    "-2147483640",      "0.1",   "12.5",   "7", "abc", "", "0", "0x10", "1,000", "1e999",
-        "0.0001", "8355426800000000", "1e+20", "1.5e-07"};
+        "255",    "-2147483640",      "0.1",   "12.5",    "7",   "abc", "", "0", "0x10", "1,000", "1e999",
+        "0.0001", "8355426800000000", "1e+20", "1.5e-07", "2500"};
     QList<FieldWrite> writes;
     for (int i = 0; i < numeric.size(); ++i)
         writes.append({0, i, numeric[i], true});
-    writes.append({1, 0, QStringLiteral("3")});            // a subject typed as a number stays text
+    writes.append({1, 0, QStringLiteral("3")}); // a subject typed as a number stays text
+    writes.append({1, 3, QStringLiteral(" 12")});
     writes.append({1, 1, QStringLiteral("a\r\nb\rc\nd")}); // line breaks are stored as LF
     writes.append({1, 2, QString(MaxCellChars, u'字')});
     for (int r = 2; r < 367; ++r) // a table that spans CONTINUE records
@@ -345,13 +346,29 @@ void TestWorkbook::storesNumbersAndTexts()
     QCOMPARE(t.field(1, 1), QStringLiteral("a\nb\nc\nd"));
     QCOMPARE(t.field(1, 2), QString(MaxCellChars, u'字'));
     QCOMPARE(t.field(366, 0), QStringLiteral("366日目の日記\n二行目"));
-    QCOMPARE(t.numbersAsText, (QList<QPair<int, int>>{{1, 0}})); // "3" as text; "255" went in as a number
+    QCOMPARE(t.numbersAsText, (QList<QPair<int, int>>{{1, 0}, {1, 3}})); // as text; "255" went in as a number
     // Saving a field again and again does not grow the file.
     QVERIFY(book->writeFields(Sheet1, {{10, 3, QStringLiteral("書き直し")}}, &error));
     const qint64 size = QFileInfo(path).size();
     for (int i = 0; i < 20; ++i)
         QVERIFY(book->writeFields(Sheet1, {{10, 3, QStringLiteral("書き直し %1").arg(i)}}, &error));
     QVERIFY(QFileInfo(path).size() < size + 200);
+    // What Excel reads of a new diary besides its cells: a workbook's class id, MS PGothic
+    // 11 pt, the style XFs with the built-in Normal style on the first, the cells' XF 15.
+    const QByteArray file = readAll(path);
+    QCOMPARE(rootClassId(file), QByteArray::fromHex("2008020000000000c000000000000046"));
+    const QByteArray stream = streamOf(file);
+    auto font = [](int weight) {
+        return record(0x0031, le16(220) + le16(0) + le16(0x7FFF) + le16(weight) + le16(0) + QByteArray("\0\3\x80\0", 4)
+                                  + char(8) + char(1) + utf16(QStringLiteral(u"ＭＳ Ｐゴシック")));
+    };
+    QVERIFY(stream.count(font(400)) == 3 && stream.count(font(700)) == 2);
+    auto xf = [](int font, quint16 flags, char attributes) {
+        return record(0x00E0, le16(font) + le16(0) + le16(flags) + QByteArray("\x20\0\0", 3) + attributes + le32(0)
+                                  + le32(0) + le16(0x20C0));
+    };
+    QVERIFY(stream.contains(xf(0, 0xFFF5, 0) + xf(1, 0xFFF5, char(0xF4)) + xf(1, 0xFFF5, char(0xF4))));
+    QVERIFY(stream.contains(xf(0, 0xFFF5, char(0xF4)) + xf(0, 1, 0) + record(0x0293, le16(0x8000) + le16(0xFF00))));
 }
 
 void TestWorkbook::refusesWritesItCannotMake()
@@ -554,11 +571,12 @@ void TestWorkbook::refusesWhatIsNoUsableWorkbook_data()
 
     QTest::newRow("empty file") << QByteArray() << ErrorKind::NotWorkbook;
     QTest::newRow("zip (.xlsx)") << QByteArray("PK\x03\x04\x14\x00\x06\x00", 8) + noise << ErrorKind::NotWorkbook;
+    QTest::newRow("compound file holding nothing") << compoundFile({}) << ErrorKind::NotWorkbook;
     QTest::newRow("compound file of another program")
         << compoundFile({{"WordDocument", noise}}) << ErrorKind::NotWorkbook;
     QTest::newRow("truncated workbook") << real.left(real.size() / 2) << ErrorKind::Damaged;
     QTest::newRow("last sector ending inside the stream")
-        << handLaidCompoundFile(good + QByteArray(5000, '\0'), 12, true).chopped(1) << ErrorKind::Damaged;
+        << handLaidCompoundFile(good + QByteArray(5000, '\0'), 12, Laid::CutShort).chopped(1) << ErrorKind::Damaged;
     QTest::newRow("BIFF5 Book stream") << readAll(dataFile(QStringLiteral("old_biff5.xls"))) << ErrorKind::OldFormat;
     QTest::newRow("Excel 2.1 worksheet, no compound file")
         << record(0x0009, le16(2) + le16(0x10)) + eof() << ErrorKind::OldFormat;
