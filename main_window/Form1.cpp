@@ -361,6 +361,8 @@ void Form1::setWeather(const QPixmap& picture, const QString& path)
         m_autoSave->pageChanged();
 }
 
+QString Form1::weatherPath() const { return Text15->boundText(); }
+
 void Form1::printDiary(bool toPdf)
 {
     if (!m_diary->isOpen() || m_tag != QLatin1String("1"))

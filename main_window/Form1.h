@@ -49,6 +49,7 @@ public:
     void setBackColour(ColourValue colour) override;
     MonthCalendar* schemeCalendar() const override { return MonthView1; }
     void setWeather(const QPixmap& picture, const QString& path) override;
+    QString weatherPath() const override;
 
     // The colour settings dialog, loaded hidden when it is not open yet.
     FrmAbout* colourSettings();

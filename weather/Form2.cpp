@@ -13,6 +13,7 @@
 #include "platform/WindowHints.h"
 #include "weather/WeatherReceiver.h"
 
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QPushButton>
 
@@ -68,6 +69,17 @@ Form2::Form2(WeatherReceiver* form1)
         Command2[i] = button;
     }
     Command1->setFocus(Qt::OtherFocusReason);
+    markCurrent();
+}
+
+// The day's mark is shown and said as the checked button.
+void Form2::markCurrent()
+{
+    const QString current = QFileInfo(m_form1->weatherPath().replace(u'\\', u'/')).fileName();
+    for (int i = 0; i < 5; ++i) {
+        Command2[size_t(i)]->setCheckable(true);
+        Command2[size_t(i)]->setChecked(!current.isEmpty() && current == iconFileName(i));
+    }
 }
 
 void Form2::Command2_Click(int index)
@@ -81,6 +93,7 @@ void Form2::Command2_Click(int index)
         MessageBox::warning(this, QStringLiteral("天気マークの絵「%1」を読み込めません。\n"
                                                  "プログラムと同じフォルダーにあるか確かめてください。")
                                       .arg(path));
+        markCurrent();
         return;
     }
     m_form1->setWeather(picture, path);

@@ -29,5 +29,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void markCurrent();
+
     WeatherReceiver* m_form1;
 };

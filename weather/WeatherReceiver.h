@@ -9,4 +9,6 @@ public:
     virtual ~WeatherReceiver() = default;
     // The picture as loaded, and the icon's path as the day stores it.
     virtual void setWeather(const QPixmap& picture, const QString& path) = 0;
+    // The icon path the day on screen stores now, or empty.
+    virtual QString weatherPath() const = 0;
 };

@@ -353,7 +353,8 @@ void TestMainWindow::weatherMarkBelongsToItsDay()
     QVERIFY(!form->Picture1->picture().isNull());
     QCOMPARE(form->Picture1->size(), QSize(32, 32));
     QTRY_VERIFY(!form->weatherPicker());
-    form->Picture1_Click(); // chosen after another date: goes to that date
+    form->Picture1_Click(); // the day's mark is the checked button; chosen after another date: goes to that date
+    QVERIFY(form->weatherPicker()->Command2[1]->isChecked() && !form->weatherPicker()->Command2[0]->isChecked());
     diary.clickDate(QDate(2002, 5, 15));
     QTest::mouseClick(form->weatherPicker()->Command2[2], Qt::LeftButton);
     QVERIFY(diary.closeWindow());
