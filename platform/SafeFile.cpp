@@ -1,6 +1,6 @@
 #include "platform/SafeFile.h"
 
-#include "platform/workbook/FileAccess.h"
+#include "platform/workbook/AtomicFile.h"
 
 namespace SafeFile {
 

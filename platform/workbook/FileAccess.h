@@ -1,30 +1,12 @@
-// Whole files read, compared with what was read before, and written so that
-// a crash or power loss cannot leave them half done. The one atomic writer of
-// the program: the workbook's saves and platform/SafeFile both use it.
+// Whole files read and compared with what was read before; the writer is
+// public, in AtomicFile.h.
 #pragma once
 
+#include "platform/workbook/AtomicFile.h"
 #include "platform/workbook/Workbook.h"
 
 #include <QByteArray>
-#include <QFileDevice>
 #include <QString>
-
-namespace workbook {
-
-struct WriteFailure {
-    // What went wrong, as QFileDevice names it; ResourceError whenever the
-    // bytes did not all reach the disk (write, flush or fsync failed).
-    QFileDevice::FileError error = QFileDevice::NoError;
-    QString detail; // the system's reason
-};
-
-// Writes a new file beside the target, flushes it to disk, renames it over the
-// target and flushes the folder, so that at any instant the path holds either
-// the old file or the new one, whole. The target's permissions are kept. On
-// failure the target is unchanged and failure says why.
-bool writeFileAtomically(const QString& path, const QByteArray& bytes, WriteFailure* failure);
-
-} // namespace workbook
 
 namespace workbook::detail {
 

@@ -1,5 +1,6 @@
 # The engine's sources, shared by its library and the fuzz targets.
 set(WORKBOOK_ENGINE_SOURCES
+    AtomicFile.h
     BiffBook.cpp BiffBook.h
     Bytes.h
     Cells.cpp Cells.h

@@ -28,8 +28,8 @@ void fillSamplePage(Form1& form)
     form.Text1->setPlainText(QStringLiteral("遠足の準備\n弁当と水筒を忘れない"));
     form.Text2->setPlainText(QStringLiteral("全員出席"));
     const char* subjects[7] = {"国語", "算数", "理科", "社会", "音楽", "体育", "学活"};
-    const char* contents[7] = {"漢字の書き取り（p.32〜35）", "分数のかけ算", "てこのはたらき", "日本の米づくり",
-                               "リコーダー「ふるさと」", "なわとび", "遠足のしおり作り"};
+    const char* contents[7] = {"漢字の書き取り（p.32〜35）", "分数のかけ算", "てこのはたらき",  "日本の米づくり",
+                               "リコーダー「ふるさと」",     "なわとび",     "遠足のしおり作り"};
     for (int k = 0; k < 7; ++k) {
         form.Text3[k]->setPlainText(QString::fromUtf8(subjects[k]));
         form.Text4[k]->setPlainText(QString::fromUtf8(contents[k]));
