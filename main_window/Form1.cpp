@@ -71,19 +71,19 @@ void Form1::createShortcuts()
             [this] { printDiary(false); });
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P), this), &QShortcut::activated, this,
             [this] { printDiary(true); });
-    // Ctrl+F is the search action's, which the entry boxes' menus show too.
-    auto* search = new QAction(QStringLiteral("検索…"), this);
-    search->setObjectName(QStringLiteral("searchAction"));
-    search->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
-    search->setShortcutContext(Qt::WindowShortcut);
-    connect(search, &QAction::triggered, this, &Form1::openSearch);
-    addAction(search);
-    auto* timetable = new QAction(QStringLiteral("先週と同じ時間割"), this);
-    timetable->setObjectName(QStringLiteral("timetableAction"));
-    timetable->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
-    timetable->setShortcutContext(Qt::WindowShortcut);
-    connect(timetable, &QAction::triggered, this, &Form1::fillTimetable);
-    addAction(timetable);
+    // Window-wide keys that the entry boxes' menus show too.
+    const auto windowAction = [this](const QString& text, const char* name, QKeySequence keys, void (Form1::*slot)()) {
+        auto* action = new QAction(text, this);
+        action->setObjectName(QLatin1String(name));
+        action->setShortcut(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, slot);
+        addAction(action);
+        return action;
+    };
+    QAction* search = windowAction(QStringLiteral("検索…"), "searchAction", Qt::CTRL | Qt::Key_F, &Form1::openSearch);
+    QAction* timetable = windowAction(QStringLiteral("先週と同じ時間割"), "timetableAction", Qt::CTRL | Qt::Key_T,
+                                      &Form1::fillTimetable);
     // The caption's click by keyboard: each coloured box's menu chooses its colour.
     const auto colourEntry = [this](EntryBox* box, const std::function<void()>& choose) {
         auto* colour = new QAction(QStringLiteral("文字の色…"), box);
