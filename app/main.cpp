@@ -1,5 +1,6 @@
 #include "app/FrmSplash.h"
 #include "main_window/Form1.h"
+#include "platform/AccessibleWidgets.h"
 #include "platform/AppInfo.h"
 #include "platform/Fonts.h"
 #include "platform/Footprint.h"
@@ -21,6 +22,7 @@ int main(int argc, char* argv[])
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setStyle(QStringLiteral("Fusion"));
     QtJapanese::install(app);
+    AccessibleWidgets::install();
     // Ties the window to the launcher entry (Wayland's app id, taskbar grouping).
     QGuiApplication::setDesktopFileName(QStringLiteral("merrow-nikki"));
     // A second diary on the same folder would save over this one's text.

@@ -8,6 +8,7 @@
 // Prints one JSON object per line.
 #include "Stats.h"
 #include "main_window/Form1.h"
+#include "main_window/Form1Controls.h"
 #include "platform/AppInfo.h"
 #include "platform/EntryBox.h"
 #include "platform/Fonts.h"
@@ -80,7 +81,7 @@ KindResult clickDays(Form1* form, const QString& workbookPath, bool typed, int c
     PaintClock clock;
     qApp->installEventFilter(&clock);
     KindResult r;
-    const QDate current = form->MonthView1->value();
+    const QDate current = controlsOf(form).MonthView1->value();
     const QDate first(current.year(), current.month(), 1);
     int next = 0;
     const auto budgetEnd = Clock::now() + std::chrono::duration<double>(seconds);
@@ -92,11 +93,11 @@ KindResult clickDays(Form1* form, const QString& workbookPath, bool typed, int c
         QDate target;
         do {
             target = first.addDays(next++ % first.daysInMonth());
-        } while (target == form->MonthView1->value());
-        const QPoint at = form->MonthView1->dayRect(target).center();
+        } while (target == controlsOf(form).MonthView1->value());
+        const QPoint at = controlsOf(form).MonthView1->dayRect(target).center();
 
         if (typed)
-            QTest::keyClicks(form->Text1, QStringLiteral("x"));
+            QTest::keyClicks(controlsOf(form).Text1, QStringLiteral("x"));
         // Nothing left over from before the press may be counted in it.
         form->repaint();
         QCoreApplication::processEvents();
@@ -105,14 +106,14 @@ KindResult clickDays(Form1* form, const QString& workbookPath, bool typed, int c
         const auto t0 = Clock::now();
         clock.lastPainted = {};
         clock.active = true;
-        QTest::mousePress(form->MonthView1, Qt::LeftButton, {}, at);
+        QTest::mousePress(controlsOf(form).MonthView1, Qt::LeftButton, {}, at);
         clock.active = false;
         const auto t1 = Clock::now();
         const bool drewItself = clock.lastPainted > t0;
         form->repaint();
         const auto t2 = Clock::now();
 
-        QTest::mouseRelease(form->MonthView1, Qt::LeftButton, {}, at);
+        QTest::mouseRelease(controlsOf(form).MonthView1, Qt::LeftButton, {}, at);
         QCoreApplication::processEvents();
         if (i < Warmup)
             continue;
@@ -121,7 +122,7 @@ KindResult clickDays(Form1* form, const QString& workbookPath, bool typed, int c
         r.draw.push_back(ms(t1, t2));
         if (!(stampOf(workbookPath) == before))
             ++r.writes;
-        if (form->MonthView1->value() != target || form->diary().currentDate() != target)
+        if (controlsOf(form).MonthView1->value() != target || form->diary().currentDate() != target)
             ++r.wrongPages;
     }
     return r;

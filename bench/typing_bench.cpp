@@ -7,6 +7,7 @@
 // Prints one JSON object.
 #include "Stats.h"
 #include "main_window/Form1.h"
+#include "main_window/Form1Controls.h"
 #include "platform/AppInfo.h"
 #include "platform/EntryBox.h"
 #include "platform/Fonts.h"
@@ -72,7 +73,7 @@ int main(int argc, char** argv)
         return 1;
     form.show();
     form.Form_Activate();
-    EntryBox* box = form.Text5;
+    EntryBox* box = controlsOf(&form).Text5;
     box->setFocus();
     PaintClock paints;
     paints.clock.start();

@@ -6,6 +6,7 @@
 #include "main_window/CalendarRules.h"
 #include "main_window/DataControl.h"
 #include "main_window/WeatherPicture.h"
+#include "platform/AccessibleWidgets.h"
 #include "platform/AppInfo.h"
 #include "platform/CaptionLabel.h"
 #include "platform/ColourChooser.h"
@@ -181,9 +182,28 @@ bool Form1::Form_Load(QString* message)
 
 bool Form1::event(QEvent* event)
 {
-    if (event->type() == QEvent::WindowActivate)
+    if (event->type() == QEvent::WindowActivate) {
+        // Back from another window: the box the keyboard returns to is said.
+        if (m_tag == QLatin1String("1"))
+            AccessibleWidgets::announceFocus(this);
         Form_Activate();
+    }
     return QWidget::event(event);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event)
+{
+    // One of this window's own windows closing gives the keyboard back here,
+    // to the box it came from, even where no window manager passes it on.
+    if (event->type() == QEvent::Hide && !event->spontaneous() && watched->isWidgetType()
+        && static_cast<QWidget*>(watched)->isWindow())
+        QTimer::singleShot(0, this, [this] {
+            if (isVisible() && !QApplication::activeModalWidget() && !QApplication::activePopupWidget()) {
+                raise();
+                activateWindow();
+            }
+        });
+    return QWidget::eventFilter(watched, event);
 }
 
 void Form1::showEvent(QShowEvent* event)
@@ -215,6 +235,7 @@ void Form1::goToDay(const QDate& date)
 {
     // The day left keeps its edits as pending; writeLeftDay() saves them.
     m_diary->showDate(date);
+    setAccessibleDescription(QStringLiteral("表示中の日: ") + DateText::withWeekday(date));
 }
 
 void Form1::writeLeftDay()
@@ -262,8 +283,10 @@ void Form1::Command1_Click()
 
 FrmAbout* Form1::colourSettings()
 {
-    if (!m_about)
+    if (!m_about) {
         m_about = new FrmAbout(this);
+        m_about->installEventFilter(this);
+    }
     return m_about;
 }
 
@@ -275,8 +298,10 @@ void Form1::Command2_Click() { close(); }
 
 void Form1::Label7_Click()
 {
-    if (!m_weather)
+    if (!m_weather) {
         m_weather = new Form2(this);
+        m_weather->installEventFilter(this);
+    }
     m_weather->show();
     m_weather->raise();
     m_weather->activateWindow();
@@ -371,6 +396,7 @@ void Form1::printDiary(bool toPdf)
     const PrintCommands::Source source{*m_diary, MonthView1->value(), MonthView1->startOfWeek(),
                                        &WeatherPicture::forStoredPath};
     toPdf ? PrintCommands::exportPdf(this, source) : PrintCommands::print(this, source);
+    activateWindow();
 }
 
 void Form1::closeEvent(QCloseEvent* event)

@@ -65,29 +65,6 @@ public:
     void StoreDayColours();
     void ShowDayColours();
 
-    // Controls, by their design names.
-    FaceButton* Command1 = nullptr;
-    FaceButton* Command2 = nullptr;
-    MonthCalendar* MonthView1 = nullptr;
-    CaptionLabel* Label1 = nullptr;
-    std::array<CaptionLabel*, 1> Label2{};
-    std::array<CaptionLabel*, 7> Label3{};
-    CaptionLabel* Label4 = nullptr;
-    CaptionLabel* Label5 = nullptr;
-    CaptionLabel* Label6 = nullptr;
-    CaptionLabel* Label7 = nullptr;
-    EntryBox* Text1 = nullptr;
-    EntryBox* Text2 = nullptr;
-    std::array<EntryBox*, 7> Text3{};
-    std::array<EntryBox*, 7> Text4{};
-    EntryBox* Text5 = nullptr;
-    HiddenField* Text6 = nullptr;
-    std::array<HiddenField*, 7> Text7_13{}; // Text7 (period 1) ... Text13 (period 7)
-    HiddenField* Text14 = nullptr;
-    HiddenField* Text15 = nullptr;
-    PictureBox* Picture1 = nullptr;
-    DataControl* Data1 = nullptr;
-
     // All thirteen caption labels, in the order the colour scheme sets them.
     QList<CaptionLabel*> captionLabels() const override;
 
@@ -111,10 +88,37 @@ public slots:
 
 protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Tests, benchmarks and the screenshot tool read the controls through it.
+    friend struct Form1Controls;
+
+    // Controls, by their design names.
+    FaceButton* Command1 = nullptr;
+    FaceButton* Command2 = nullptr;
+    MonthCalendar* MonthView1 = nullptr;
+    CaptionLabel* Label1 = nullptr;
+    std::array<CaptionLabel*, 1> Label2{};
+    std::array<CaptionLabel*, 7> Label3{};
+    CaptionLabel* Label4 = nullptr;
+    CaptionLabel* Label5 = nullptr;
+    CaptionLabel* Label6 = nullptr;
+    CaptionLabel* Label7 = nullptr;
+    EntryBox* Text1 = nullptr;
+    EntryBox* Text2 = nullptr;
+    std::array<EntryBox*, 7> Text3{};
+    std::array<EntryBox*, 7> Text4{};
+    EntryBox* Text5 = nullptr;
+    HiddenField* Text6 = nullptr;
+    std::array<HiddenField*, 7> Text7_13{}; // Text7 (period 1) ... Text13 (period 7)
+    HiddenField* Text14 = nullptr;
+    HiddenField* Text15 = nullptr;
+    PictureBox* Picture1 = nullptr;
+    DataControl* Data1 = nullptr;
+
     void createControls();
     void describeControls();
     void bindFields();

@@ -16,7 +16,7 @@ SearchWindow* Form1::searchWindow() const { return m_search.data(); }
 
 void Form1::openSearch()
 {
-    if (!m_search)
+    if (!m_search) {
         m_search = new SearchWindow(*m_diary, [this](const SearchHit& hit) {
             showFoundDay(hit.date);
             // The box bound to the column the word was found in.
@@ -30,6 +30,8 @@ void Form1::openSearch()
             box->setTextCursor(cursor);
             box->setFocus(Qt::OtherFocusReason);
         });
+        m_search->installEventFilter(this);
+    }
     m_search->show();
     m_search->raise();
     m_search->activateWindow();

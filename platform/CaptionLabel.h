@@ -5,6 +5,7 @@
 #include "platform/ColourValue.h"
 
 #include <QLabel>
+#include <QMetaMethod>
 
 class CaptionLabel : public QLabel {
     Q_OBJECT
@@ -13,6 +14,9 @@ public:
 
     ColourValue foreColour() const { return m_fore; }
     void setForeColour(ColourValue colour);
+
+    // Something listens to clicked(): only then is this a control.
+    bool isClickable() const { return isSignalConnected(QMetaMethod::fromSignal(&CaptionLabel::clicked)); }
 
 signals:
     void clicked();

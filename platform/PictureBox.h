@@ -4,6 +4,7 @@
 
 #include "platform/ColourValue.h"
 
+#include <QMetaMethod>
 #include <QPixmap>
 #include <QWidget>
 
@@ -17,6 +18,9 @@ public:
     // An empty pixmap clears the picture and keeps the box's size.
     void setPicture(const QPixmap& picture);
     QPixmap picture() const { return m_picture; }
+
+    // Something listens to clicked(): only then is this a control.
+    bool isClickable() const { return isSignalConnected(QMetaMethod::fromSignal(&PictureBox::clicked)); }
 
 signals:
     void clicked();

@@ -6,6 +6,7 @@
 #include "appearance/FrmAbout.h"
 #include "appearance/SettingsFile.h"
 #include "main_window/Form1.h"
+#include "main_window/Form1Controls.h"
 #include "platform/CaptionLabel.h"
 #include "platform/ColourChooser.h"
 #include "platform/ColourSwatch.h"
@@ -53,16 +54,16 @@ void TestDialogs::schemeColoursCaptionsNotEntries()
     const ColourScheme design = CurrentColourScheme(*form);
     QCOMPARE(design[ColourScheme::CaptionText], ColourValue(0x000C72A9));
     QCOMPARE(design[ColourScheme::WindowBackground], ColourValue(0x00C7E8F5));
-    const QImage boxBefore = form->Text1->grab().toImage();
+    const QImage boxBefore = controlsOf(form).Text1->grab().toImage();
     ApplyColourScheme(*form, Other);
     QVERIFY(CurrentColourScheme(*form) == Other);
     QCOMPARE(form->captionLabels().size(), 13);
     for (CaptionLabel* label : form->captionLabels())
         QCOMPARE(label->foreColour(), Other[ColourScheme::CaptionText]);
-    QCOMPARE(form->MonthView1->colour(Role::TrailingText), Other[ColourScheme::DayBackground]);
+    QCOMPARE(controlsOf(form).MonthView1->colour(Role::TrailingText), Other[ColourScheme::DayBackground]);
     QCOMPARE(form->palette().color(QPalette::Window), QColor(0, 255, 0));
-    QCOMPARE(form->Text1->grab().toImage(), boxBefore); // entry boxes, frames included, as before
-    QCOMPARE(form->Text3[0]->foreColour(), ColourValue::system(ColourValue::WindowText));
+    QCOMPARE(controlsOf(form).Text1->grab().toImage(), boxBefore); // entry boxes, frames included, as before
+    QCOMPARE(controlsOf(form).Text3[0]->foreColour(), ColourValue::system(ColourValue::WindowText));
 
     QVERIFY(diary.closeWindow()); // the close writes the scheme in force, whole
     QCOMPARE(readAll(SettingsFile::path()), SettingsFile::format(Other));
@@ -141,7 +142,7 @@ void TestDialogs::dialogAppliesOnOkAndSavesAtClose()
     QTest::mouseClick(about->changeButtons[3], Qt::LeftButton);
     QTest::mouseClick(about->cmdOK, Qt::LeftButton);
     QTRY_VERIFY(!form->openColourSettings());
-    QCOMPARE(form->MonthView1->colour(Role::DayBackground), ColourValue(0x00ABCDEF));
+    QCOMPARE(controlsOf(form).MonthView1->colour(Role::DayBackground), ColourValue(0x00ABCDEF));
     QCOMPARE(readAll(SettingsFile::path()), ExampleFile);
 
     // Picks not confirmed with OK still reach the file at the close.
@@ -160,7 +161,7 @@ void TestDialogs::unwritableSettingsStillSaveTheDiary()
     DiaryFixture diary;
     QVERIFY(QDir(diary.folder().path()).mkdir(QStringLiteral("inf.txt"))); // no one can write it, root included
     QVERIFY(diary.start());
-    DiaryFixture::type(diary.form()->Text1, QStringLiteral("色より日記"));
+    DiaryFixture::type(controlsOf(diary.form()).Text1, QStringLiteral("色より日記"));
     QVERIFY(diary.closeWindow());
     const QStringList shown = MessageBox::shownTextsForTesting();
     QCOMPARE(shown.size(), 1);

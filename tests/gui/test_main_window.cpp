@@ -4,7 +4,9 @@
 #include "support/FileBytes.h"
 
 #include "main_window/Form1.h"
+#include "main_window/Form1Controls.h"
 #include "main_window/WeatherPicture.h"
+#include "platform/AccessibleWidgets.h"
 #include "platform/CaptionLabel.h"
 #include "platform/ColourChooser.h"
 #include "platform/EntryBox.h"
@@ -20,6 +22,7 @@
 #include "store/PageSaver.h"
 #include "weather/Form2.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -126,13 +129,14 @@ void TestMainWindow::controlsStandWhereDesigned()
         if (row.points > 0)
             QCOMPARE(widget->font().pointSizeF(), row.points);
     }
-    QVERIFY(form->Label3[0]->font().italic() && form->Label1->font().bold() && !form->Label6->font().bold());
-    QCOMPARE(form->Text3[0]->font().family(), QStringLiteral("ＭＳ Ｐ明朝"));
+    QVERIFY(controlsOf(form).Label3[0]->font().italic() && controlsOf(form).Label1->font().bold()
+            && !controlsOf(form).Label6->font().bold());
+    QCOMPARE(controlsOf(form).Text3[0]->font().family(), QStringLiteral("ＭＳ Ｐ明朝"));
     // Resizing moves nothing; the buttons' faces are flat in their design colour.
     form->resize(1000, 900);
-    QCOMPARE(form->Text5->geometry(), QRect(64, 544, 529, 65));
-    QCOMPARE(commonestColour(form->Command1), QColor(196, 232, 253));
-    QCOMPARE(commonestColour(form->Command2), QColor(251, 225, 149));
+    QCOMPARE(controlsOf(form).Text5->geometry(), QRect(64, 544, 529, 65));
+    QCOMPARE(commonestColour(controlsOf(form).Command1), QColor(196, 232, 253));
+    QCOMPARE(commonestColour(controlsOf(form).Command2), QColor(251, 225, 149));
 }
 
 void TestMainWindow::keyboardOrderSkipsHiddenFields()
@@ -141,30 +145,31 @@ void TestMainWindow::keyboardOrderSkipsHiddenFields()
     QVERIFY(diary.start());
     Form1* form = diary.form();
     form->activateWindow();
-    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(form->Text1));
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(controlsOf(form).Text1));
     QList<QWidget*> expected;
     for (int k = 0; k < 7; ++k)
-        expected << form->Text3[k] << form->Text4[k];
-    expected << form->Text5 << form->MonthView1 << form->Text2 << form->Command1 << form->Picture1 << form->Command2
-             << form->Text1;
-    const QImage unfocused = form->Command1->grab().toImage();
+        expected << controlsOf(form).Text3[k] << controlsOf(form).Text4[k];
+    expected << controlsOf(form).Text5 << controlsOf(form).MonthView1 << controlsOf(form).Text2
+             << controlsOf(form).Command1 << controlsOf(form).Picture1 << controlsOf(form).Command2
+             << controlsOf(form).Text1;
+    const QImage unfocused = controlsOf(form).Command1->grab().toImage();
     // A box with the focus has a line in the highlight colour inside its frame, away from the cursor.
     const auto rightEdge = [](EntryBox* box) {
         return box->grab().toImage().pixelColor(box->width() - 3, box->height() / 2);
     };
-    const QColor highlight = form->Text3[0]->palette().color(QPalette::Highlight);
-    QVERIFY(rightEdge(form->Text3[0]) != highlight);
+    const QColor highlight = controlsOf(form).Text3[0]->palette().color(QPalette::Highlight);
+    QVERIFY(rightEdge(controlsOf(form).Text3[0]) != highlight);
     for (QWidget* next : expected) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget()->objectName(), next->objectName());
-        if (next == form->Command1)
-            QVERIFY(form->Command1->grab().toImage() != unfocused); // the focus is seen
-        if (next == form->Text3[0])
-            QCOMPARE(rightEdge(form->Text3[0]), highlight);
+        if (next == controlsOf(form).Command1)
+            QVERIFY(controlsOf(form).Command1->grab().toImage() != unfocused); // the focus is seen
+        if (next == controlsOf(form).Text3[0])
+            QCOMPARE(rightEdge(controlsOf(form).Text3[0]), highlight);
     }
-    QCOMPARE(form->Text1->toPlainText(), QString());
-    QVERIFY(form->Text4[0]->testAttribute(Qt::WA_InputMethodEnabled));
-    QVERIFY(!form->MonthView1->testAttribute(Qt::WA_InputMethodEnabled));
+    QCOMPARE(controlsOf(form).Text1->toPlainText(), QString());
+    QVERIFY(controlsOf(form).Text4[0]->testAttribute(Qt::WA_InputMethodEnabled));
+    QVERIFY(!controlsOf(form).MonthView1->testAttribute(Qt::WA_InputMethodEnabled));
 }
 
 // Today's page, or the same month and day within the diary's year.
@@ -176,7 +181,7 @@ void TestMainWindow::startsOnToday()
     for (const auto& [today, shown] : cases) {
         DiaryFixture diary(today);
         QVERIFY(diary.start());
-        QCOMPARE(diary.form()->MonthView1->value(), shown);
+        QCOMPARE(controlsOf(diary.form()).MonthView1->value(), shown);
         QCOMPARE(diary.form()->diary().currentDate(), shown);
         QCOMPARE(diary.form()->tag(), QStringLiteral("1"));
     }
@@ -193,32 +198,33 @@ void TestMainWindow::typedTextReachesItsDayOnlyWhenLeft()
     diary.clickDate(QDate(2002, 5, 10));
     QCOMPARE(readAll(diary.workbookPath()), untouched); // an unchanged day writes nothing
 
-    DiaryFixture::type(form->Text1, QStringLiteral("遠足"));
-    QTest::keyClick(form->Text1, Qt::Key_Return);
-    DiaryFixture::type(form->Text1, QStringLiteral("弁当"));
-    DiaryFixture::type(form->Text4[2], QStringLiteral("分数のかけ算"));
-    QTest::mouseClick(form->MonthView1, Qt::RightButton, {}, form->MonthView1->dayRect(QDate(2002, 5, 20)).center());
-    QCOMPARE(form->MonthView1->value(), QDate(2002, 5, 10)); // a right click moves no day
+    DiaryFixture::type(controlsOf(form).Text1, QStringLiteral("遠足"));
+    QTest::keyClick(controlsOf(form).Text1, Qt::Key_Return);
+    DiaryFixture::type(controlsOf(form).Text1, QStringLiteral("弁当"));
+    DiaryFixture::type(controlsOf(form).Text4[2], QStringLiteral("分数のかけ算"));
+    QTest::mouseClick(controlsOf(form).MonthView1, Qt::RightButton, {},
+                      controlsOf(form).MonthView1->dayRect(QDate(2002, 5, 20)).center());
+    QCOMPARE(controlsOf(form).MonthView1->value(), QDate(2002, 5, 10)); // a right click moves no day
     QCOMPARE(diary.fileField(40, QStringLiteral("予定")), QString());
 
     diary.clickDate(QDate(2002, 5, 14));
     QCOMPARE(form->diary().currentDate(), QDate(2002, 5, 14));
     QCOMPARE(diary.fileField(40, QStringLiteral("予定")), QStringLiteral("遠足\n弁当"));
     QCOMPARE(diary.fileField(40, QStringLiteral("内容3")), QStringLiteral("分数のかけ算"));
-    QCOMPARE(form->Text1->toPlainText(), QString());
+    QCOMPARE(controlsOf(form).Text1->toPlainText(), QString());
 
-    DiaryFixture::type(form->Text3[0], QStringLiteral("国語"));
+    DiaryFixture::type(controlsOf(form).Text3[0], QStringLiteral("国語"));
     diary.clickDate(QDate(2002, 5, 14)); // the day on screen, clicked again, is written and stays
     QCOMPARE(diary.fileField(44, QStringLiteral("時間1")), QStringLiteral("国語"));
-    QCOMPARE(form->Text3[0]->toPlainText(), QStringLiteral("国語"));
+    QCOMPARE(controlsOf(form).Text3[0]->toPlainText(), QStringLiteral("国語"));
 
-    DiaryFixture::type(form->Text2, QStringLiteral("欠席"));
-    form->MonthView1->setFocus();
-    QTest::keyClick(form->MonthView1, Qt::Key_Right);
+    DiaryFixture::type(controlsOf(form).Text2, QStringLiteral("欠席"));
+    controlsOf(form).MonthView1->setFocus();
+    QTest::keyClick(controlsOf(form).MonthView1, Qt::Key_Right);
     QCOMPARE(form->diary().currentDate(), QDate(2002, 5, 15));
     QCOMPARE(diary.fileField(44, QStringLiteral("出欠")), QStringLiteral("欠席"));
 
-    DiaryFixture::type(form->Text5, QStringLiteral("修了式"));
+    DiaryFixture::type(controlsOf(form).Text5, QStringLiteral("修了式"));
     QVERIFY(diary.closeWindow());
     QCOMPARE(diary.fileField(45, QStringLiteral("感想")), QStringLiteral("修了式"));
 }
@@ -229,15 +235,15 @@ void TestMainWindow::pageOnScreenIsSavedAfterAPause()
 {
     DiaryFixture diary(QDate(2002, 5, 10));
     QVERIFY(diary.start());
-    DiaryFixture::type(diary.form()->Text4[2], QStringLiteral("分数"));
+    DiaryFixture::type(controlsOf(diary.form()).Text4[2], QStringLiteral("分数"));
     ColourChooser::setNextAnswerForTesting(Red);
-    QTest::mouseClick(diary.form()->Label1, Qt::LeftButton);
+    QTest::mouseClick(controlsOf(diary.form()).Label1, Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(diary.fileField(40, QStringLiteral("内容3")), QStringLiteral("分数"),
                               10 * PageSaver::DeadlineMs);
     QCOMPARE(diary.fileField(40, QStringLiteral("予定色")), QStringLiteral("255"));
     QTRY_VERIFY(!diary.form()->diary().hasPendingEdits());
 
-    DiaryFixture::type(diary.form()->Text5, QStringLiteral("窓を離れる"));
+    DiaryFixture::type(controlsOf(diary.form()).Text5, QStringLiteral("窓を離れる"));
     QEvent deactivate(QEvent::WindowDeactivate);
     QCoreApplication::sendEvent(diary.form(), &deactivate);
     QTRY_COMPARE_WITH_TIMEOUT(diary.fileField(40, QStringLiteral("感想")), QStringLiteral("窓を離れる"), 10000);
@@ -253,44 +259,58 @@ void TestMainWindow::entryColoursBelongToTheirDay()
     QVERIFY(standard->actions().first()->text().contains(
         QRegularExpression(QStringLiteral("[\\x{3040}-\\x{30FF}\\x{4E00}-\\x{9FFF}]"))));
     {
+        AccessibleWidgets::install(); // before any control exists, as the program does
         DiaryFixture keys(QDate(2002, 5, 10));
         QVERIFY(keys.start());
-        QAction* colour = keys.form()->Text4[2]->findChild<QAction*>(QStringLiteral("colourAction"));
+        const Form1Controls ui = controlsOf(keys.form());
+        QAction* colour = ui.Text4[2]->findChild<QAction*>(QStringLiteral("colourAction"));
         QVERIFY(colour && colour->text() == QStringLiteral("文字の色…"));
         ColourChooser::setNextAnswerForTesting(Red);
         colour->trigger();
-        QCOMPARE(keys.form()->Text3[2]->foreColour(), Red);
-        QVERIFY(
-            !keys.form()->Text2->findChild<QAction*>(QStringLiteral("colourAction"))); // attendance keeps its colour
+        QCOMPARE(ui.Text3[2]->foreColour(), Red);
+        QVERIFY(!ui.Text2->findChild<QAction*>(QStringLiteral("colourAction"))); // attendance keeps its colour
+        // A screen reader presses what the mouse clicks; a caption that does nothing has no action.
+        const auto accessible = [](QObject* object) { return QAccessible::queryAccessibleInterface(object); };
+        const QString press = QAccessibleActionInterface::pressAction();
+        ColourChooser::setNextAnswerForTesting(Blue);
+        accessible(ui.Label6)->actionInterface()->doAction(press);
+        QCOMPARE(ui.Text5->foreColour(), Blue);
+        QVERIFY(!accessible(ui.Label2[0])->actionInterface()->actionNames().contains(press));
+        QCOMPARE(accessible(ui.Picture1)->role(), QAccessible::Button);
+        accessible(ui.Picture1)->actionInterface()->doAction(press);
+        QVERIFY(keys.form()->weatherPicker() && keys.form()->weatherPicker()->isVisible());
+        QCOMPARE(accessible(keys.form())->role(), QAccessible::Window);
+        QCOMPARE(keys.form()->accessibleDescription(), QStringLiteral("表示中の日: 2002年5月10日(金)"));
     }
 
     DiaryFixture diary(QDate(2002, 5, 10));
     QVERIFY(diary.start());
     Form1* form = diary.form();
     ColourChooser::setNextAnswerForTesting(std::nullopt); // cancelled: nothing changes
-    QTest::mouseClick(form->Label1, Qt::LeftButton);
-    QCOMPARE(form->Text1->foreColour(), Text);
+    QTest::mouseClick(controlsOf(form).Label1, Qt::LeftButton);
+    QCOMPARE(controlsOf(form).Text1->foreColour(), Text);
     ColourChooser::setNextAnswerForTesting(Red);
-    QTest::mouseClick(form->Label3[2], Qt::LeftButton);
-    QCOMPARE(form->Text3[2]->foreColour(), Red);
-    QCOMPARE(form->Text4[2]->foreColour(), Red);
-    QCOMPARE(form->Text3[1]->foreColour(), Text);
-    QCOMPARE(form->Label3[2]->foreColour(), form->Label1->foreColour()); // captions keep the scheme
+    QTest::mouseClick(controlsOf(form).Label3[2], Qt::LeftButton);
+    QCOMPARE(controlsOf(form).Text3[2]->foreColour(), Red);
+    QCOMPARE(controlsOf(form).Text4[2]->foreColour(), Red);
+    QCOMPARE(controlsOf(form).Text3[1]->foreColour(), Text);
+    QCOMPARE(controlsOf(form).Label3[2]->foreColour(),
+             controlsOf(form).Label1->foreColour()); // captions keep the scheme
 
     diary.clickDate(QDate(2002, 5, 11));
     QCOMPARE(diary.fileField(40, QStringLiteral("時間色3")), QStringLiteral("255"));
     QCOMPARE(diary.fileField(40, QStringLiteral("時間色2")), QString::number(Text.raw()));
-    QCOMPARE(form->Text4[2]->foreColour(), Text);
+    QCOMPARE(controlsOf(form).Text4[2]->foreColour(), Text);
     diary.clickDate(QDate(2002, 5, 10));
-    QCOMPARE(form->Text3[2]->palette().color(QPalette::Text), QColor(255, 0, 0));
+    QCOMPARE(controlsOf(form).Text3[2]->palette().color(QPalette::Text), QColor(255, 0, 0));
 
     ColourChooser::setNextAnswerForTesting(Blue); // chosen just before closing: kept
-    QTest::mouseClick(form->Label6, Qt::LeftButton);
+    QTest::mouseClick(controlsOf(form).Label6, Qt::LeftButton);
     QVERIFY(diary.closeWindow());
     QCOMPARE(diary.fileField(40, QStringLiteral("感想色")), QStringLiteral("16711680"));
     QVERIFY(diary.start());
-    QCOMPARE(diary.form()->Text5->foreColour(), Blue);
-    QCOMPARE(diary.form()->Text2->foreColour(), Text); // attendance never changes colour
+    QCOMPARE(controlsOf(diary.form()).Text5->foreColour(), Blue);
+    QCOMPARE(controlsOf(diary.form()).Text2->foreColour(), Text); // attendance never changes colour
 }
 
 void TestMainWindow::oddColourFieldsKeepTheBoxColour()
@@ -305,11 +325,11 @@ void TestMainWindow::oddColourFieldsKeepTheBoxColour()
 
     QVERIFY(diary.start());
     Form1* form = diary.form();
-    form->Text1->setForeColour(Blue);
+    controlsOf(form).Text1->setForeColour(Blue);
     diary.clickDate(QDate(2002, 5, 11));
-    QCOMPARE(form->Text3[0]->foreColour(), Red); // a number typed as text still reads
-    QCOMPARE(form->Text3[1]->foreColour(), Text);
-    QCOMPARE(form->Text1->foreColour(), Blue);
+    QCOMPARE(controlsOf(form).Text3[0]->foreColour(), Red); // a number typed as text still reads
+    QCOMPARE(controlsOf(form).Text3[1]->foreColour(), Text);
+    QCOMPARE(controlsOf(form).Text1->foreColour(), Blue);
     diary.clickDate(QDate(2002, 5, 12));
     QCOMPARE(diary.fileField(41, QStringLiteral("時間色2")), QStringLiteral("みどり")); // left as it was
     QCOMPARE(diary.fileField(41, QStringLiteral("予定色")), QString());
@@ -323,7 +343,7 @@ void TestMainWindow::oddColourFieldsKeepTheBoxColour()
     // A colour chosen on purpose is stored, even the one the box kept.
     diary.clickDate(QDate(2002, 5, 11));
     ColourChooser::setNextAnswerForTesting(Blue);
-    QTest::mouseClick(form->Label1, Qt::LeftButton);
+    QTest::mouseClick(controlsOf(form).Label1, Qt::LeftButton);
     diary.clickDate(QDate(2002, 5, 12));
     QCOMPARE(diary.fileField(41, QStringLiteral("予定色")), QStringLiteral("16711680"));
     QCOMPARE(diary.fileField(41, QStringLiteral("感想色")), QStringLiteral("99999999999"));
@@ -335,7 +355,7 @@ void TestMainWindow::weatherMarkBelongsToItsDay()
     diary.folder().copyWeatherIcons();
     QVERIFY(diary.start());
     Form1* form = diary.form();
-    QVERIFY(form->Picture1->picture().isNull());
+    QVERIFY(controlsOf(form).Picture1->picture().isNull());
     form->Label7_Click();
     Form2* picker = form->weatherPicker();
     form->Picture1_Click();
@@ -345,13 +365,13 @@ void TestMainWindow::weatherMarkBelongsToItsDay()
     QCOMPARE(picker->Command2[4]->geometry(), QRect(8 + 72 * 4, 8, 57, 57));
     QTest::mouseClick(picker->Command1, Qt::LeftButton); // cancel
     QTRY_VERIFY(!form->weatherPicker());
-    QVERIFY(form->Picture1->picture().isNull());
+    QVERIFY(controlsOf(form).Picture1->picture().isNull());
 
     form->Picture1_Click();
     QTest::mouseClick(form->weatherPicker()->Command2[1], Qt::LeftButton);
     const QString cloud = diary.folder().file(QStringLiteral("くもり.ico"));
-    QVERIFY(!form->Picture1->picture().isNull());
-    QCOMPARE(form->Picture1->size(), QSize(32, 32));
+    QVERIFY(!controlsOf(form).Picture1->picture().isNull());
+    QCOMPARE(controlsOf(form).Picture1->size(), QSize(32, 32));
     QTRY_VERIFY(!form->weatherPicker());
     form->Picture1_Click(); // the day's mark is the checked button; chosen after another date: goes to that date
     QVERIFY(form->weatherPicker()->Command2[1]->isChecked() && !form->weatherPicker()->Command2[0]->isChecked());
@@ -366,7 +386,7 @@ void TestMainWindow::weatherMarkBelongsToItsDay()
     writeDiary(diary.workbookPath(), 41, QStringLiteral("天気"), windowsPath, false);
     QVERIFY(diary.start());
     diary.clickDate(QDate(2002, 5, 11));
-    QVERIFY(!diary.form()->Picture1->picture().isNull());
+    QVERIFY(!controlsOf(diary.form()).Picture1->picture().isNull());
     QVERIFY(diary.closeWindow());
     QCOMPARE(diary.fileField(41, QStringLiteral("天気")), windowsPath);
 
@@ -382,20 +402,20 @@ void TestMainWindow::searchShowsTheFoundDayAsAClickDoes()
     DiaryFixture diary(QDate(2002, 5, 10));
     QVERIFY(diary.start());
     Form1* form = diary.form();
-    DiaryFixture::type(form->Text4[2], QStringLiteral("朝の\nガッコウで実験"));
+    DiaryFixture::type(controlsOf(form).Text4[2], QStringLiteral("朝の\nガッコウで実験"));
     diary.clickDate(QDate(2002, 6, 3));
-    DiaryFixture::type(form->Text5, QStringLiteral("跳び箱"));
+    DiaryFixture::type(controlsOf(form).Text5, QStringLiteral("跳び箱"));
     // "検索…", the entry before the last of an entry box's menu, opens the window; Ctrl+F raises the same one.
     QTimer::singleShot(0, [] {
         QTest::keySequence(QApplication::activePopupWidget(), {Qt::Key_Up, Qt::Key_Up, Qt::Key_Return});
     });
     QContextMenuEvent menuEvent(QContextMenuEvent::Keyboard, {}, {});
-    QCoreApplication::sendEvent(form->Text5, &menuEvent);
+    QCoreApplication::sendEvent(controlsOf(form).Text5, &menuEvent);
     SearchWindow* search = form->searchWindow();
     QVERIFY(search && search->isVisible() && !search->parentWidget() && search->windowTitle() == "日記の検索");
     form->activateWindow();
     QTRY_VERIFY(form->isActiveWindow());
-    QTest::keyClick(form->Text5, Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClick(controlsOf(form).Text5, Qt::Key_F, Qt::ControlModifier);
     QTRY_VERIFY(form->searchWindow() == search && search->isActiveWindow());
 
     DiaryFixture::type(search->wordField, QStringLiteral("がっこう")); // the input method's Enter commits
@@ -406,11 +426,11 @@ void TestMainWindow::searchShowsTheFoundDayAsAClickDoes()
     QVERIFY(search->countLabel->text().startsWith(QStringLiteral("1 日の 1 の欄に見つかりました。")));
     QCOMPARE(rows->index(0, 2).data().toString(), QStringLiteral("朝の 【ガッコウ】で実験（2 か所）"));
     QTest::keyClick(search->wordField, Qt::Key_Return); // shows the day, the cursor in the box at the word
-    QCOMPARE(form->MonthView1->value(), QDate(2002, 5, 10));
-    QCOMPARE(form->Text4[2]->toPlainText(), QStringLiteral("朝の\nガッコウで実験"));
+    QCOMPARE(controlsOf(form).MonthView1->value(), QDate(2002, 5, 10));
+    QCOMPARE(controlsOf(form).Text4[2]->toPlainText(), QStringLiteral("朝の\nガッコウで実験"));
     QTRY_VERIFY(form->isActiveWindow());
-    QCOMPARE(QApplication::focusWidget(), form->Text4[2]);
-    QCOMPARE(form->Text4[2]->textCursor().position(), 3);
+    QCOMPARE(QApplication::focusWidget(), controlsOf(form).Text4[2]);
+    QCOMPARE(controlsOf(form).Text4[2]->textCursor().position(), 3);
     QCOMPARE(diary.fileField(64, QStringLiteral("感想")), QStringLiteral("跳び箱")); // the day left is saved
 }
 
@@ -425,23 +445,23 @@ void TestMainWindow::timetableOfAnEarlierWeekFillsEmptySubjects()
     Day monday = form->diary().day(QDate(2002, 5, 13));
     monday.subjects = {QStringLiteral("国語"), QStringLiteral("算数"), QStringLiteral("理科")};
     form->diary().setDay(QDate(2002, 5, 13), monday);
-    DiaryFixture::type(form->Text3[1], QStringLiteral("体育"));
+    DiaryFixture::type(controlsOf(form).Text3[1], QStringLiteral("体育"));
     QAction* fill = nullptr;
-    for (QAction* action : form->Text5->actions()) {
+    for (QAction* action : controlsOf(form).Text5->actions()) {
         if (action->text() == QStringLiteral("先週と同じ時間割"))
             fill = action;
     }
     QVERIFY(fill && fill->shortcut() == QKeySequence(Qt::CTRL | Qt::Key_T));
     fill->trigger();
-    QCOMPARE(form->Text3[0]->toPlainText(), QStringLiteral("国語"));
-    QCOMPARE(form->Text3[1]->toPlainText(), QStringLiteral("体育")); // typed already: kept
-    QCOMPARE(form->Text3[2]->toPlainText(), QStringLiteral("理科"));
-    QCOMPARE(form->Text3[3]->toPlainText(), QString());
+    QCOMPARE(controlsOf(form).Text3[0]->toPlainText(), QStringLiteral("国語"));
+    QCOMPARE(controlsOf(form).Text3[1]->toPlainText(), QStringLiteral("体育")); // typed already: kept
+    QCOMPARE(controlsOf(form).Text3[2]->toPlainText(), QStringLiteral("理科"));
+    QCOMPARE(controlsOf(form).Text3[3]->toPlainText(), QString());
     QVERIFY2(form->notice()->text().contains(
                  QStringLiteral("2002年5月13日(月)の時間割を入れました: 1時間目 国語、3時間目 理科")),
              qPrintable(form->notice()->text()));
-    form->Text3[0]->undo();
-    QCOMPARE(form->Text3[0]->toPlainText(), QString());
+    controlsOf(form).Text3[0]->undo();
+    QCOMPARE(controlsOf(form).Text3[0]->toPlainText(), QString());
     diary.clickDate(QDate(2002, 5, 21));
     QCOMPARE(diary.fileField(50, QStringLiteral("時間3")), QStringLiteral("理科"));
 

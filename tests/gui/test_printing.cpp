@@ -2,6 +2,7 @@
 #include "support/DiaryFixture.h"
 
 #include "main_window/Form1.h"
+#include "main_window/Form1Controls.h"
 #include "platform/EntryBox.h"
 #include "platform/Footprint.h"
 #include "printing/PrintRange.h"
@@ -24,17 +25,17 @@ void TestPrinting::monthExportHoldsTheDaysWritten()
     diary.folder().copyWeatherIcons();
     QVERIFY(diary.start());
     Form1* form = diary.form();
-    DiaryFixture::type(form->Text3[0], QStringLiteral("国語"));
-    DiaryFixture::type(form->Text4[0], QStringLiteral("漢字の書き取り"));
+    DiaryFixture::type(controlsOf(form).Text3[0], QStringLiteral("国語"));
+    DiaryFixture::type(controlsOf(form).Text4[0], QStringLiteral("漢字の書き取り"));
     form->setWeather(QPixmap(), diary.folder().file(QStringLiteral("はれ.ico")));
     diary.clickDate(QDate(2002, 5, 14));
-    DiaryFixture::type(form->Text5, QStringLiteral("雨で体育が中止になった")); // typed, not saved yet
+    DiaryFixture::type(controlsOf(form).Text5, QStringLiteral("雨で体育が中止になった")); // typed, not saved yet
     qputenv("HOME", QFile::encodeName(diary.folder().path()));
     PrintRangeDialog::setNextAnswerForTesting(PrintRange::Month);
     PrintRangeDialog::setNextSavePathForTesting(QString()); // Enter: the suggested file
     form->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(form));
-    QTest::keyClick(form->Text5, Qt::Key_P, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(controlsOf(form).Text5, Qt::Key_P, Qt::ControlModifier | Qt::ShiftModifier);
 
     const QString pdf = diary.folder().file(QStringLiteral("日記_2002年5月.pdf"));
     const auto run = [](const QString& tool, const QStringList& arguments) {

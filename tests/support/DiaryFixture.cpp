@@ -1,6 +1,7 @@
 #include "support/DiaryFixture.h"
 
 #include "main_window/Form1.h"
+#include "main_window/Form1Controls.h"
 #include "platform/ColourChooser.h"
 #include "platform/Fonts.h"
 #include "platform/MessageBox.h"
@@ -50,7 +51,7 @@ bool DiaryFixture::closeWindow()
 
 void DiaryFixture::clickDate(const QDate& date, Qt::MouseButton button)
 {
-    MonthCalendar* calendar = m_form->MonthView1;
+    MonthCalendar* calendar = controlsOf(m_form.get()).MonthView1;
     if (calendar->dayRect(date).isNull()) {
         // Page through the months with the arrows, as a user would.
         const bool forward = date > calendar->value();

@@ -6,6 +6,7 @@
 #include "support/FileBytes.h"
 
 #include "main_window/Form1.h"
+#include "main_window/Form1Controls.h"
 #include "platform/AppInfo.h"
 #include "platform/EntryBox.h"
 #include "platform/MessageBox.h"
@@ -271,8 +272,8 @@ void TestFaults::saveFaultKeepsTypedText()
     QVERIFY(diary.start());
     Form1* form = diary.form();
     const QString typed = u"消えてはいけない予定\n二行目"_s;
-    DiaryFixture::type(form->Text1, typed);
-    DiaryFixture::type(form->Text5, u"感想も"_s);
+    DiaryFixture::type(controlsOf(form).Text1, typed);
+    DiaryFixture::type(controlsOf(form).Text5, u"感想も"_s);
     const QByteArray original = readAll(path);
     QVERIFY(inflict(fault, &disk, path));
     // Told while the pupil types, at once, in a notice that asks nothing
@@ -291,7 +292,7 @@ void TestFaults::saveFaultKeepsTypedText()
     QCOMPARE(form->diary().hasPendingEdits(), fails);
     if (fails) {
         diary.clickDate(QDate(2002, 5, 10));
-        QCOMPARE(form->Text1->toPlainText(), typed);
+        QCOMPARE(controlsOf(form).Text1->toPlainText(), typed);
         MessageBox::resetForTesting(); // the close asks again; the answer is "do not close"
         QVERIFY(!diary.closeWindow());
         QVERIFY(MessageBox::shownTextsForTesting().last().contains(message.first()));
@@ -401,7 +402,7 @@ void TestFaults::libreOfficeHoldingTheDiaryLosesNothing()
     }
     // Typed while LibreOffice holds the file: kept and told, not written.
     const QString typed = u"日記で書いた予定"_s;
-    DiaryFixture::type(form->Text1, typed);
+    DiaryFixture::type(controlsOf(form).Text1, typed);
     QTRY_VERIFY_WITH_TIMEOUT(form->notice()->text().contains(u"LibreOffice で開かれています"_s), 10000);
     QCOMPARE(diary.fileField(40, DayRecord::plan()), QString());
     // Its save is read in at once: the day shows it, the search and printing see it.
@@ -463,7 +464,7 @@ int main(int argc, char** argv)
         clock.start();
         QTimer keys;
         QObject::connect(&keys, &QTimer::timeout, [&] {
-            DiaryFixture::type(form.Text5, u"あ"_s);
+            DiaryFixture::type(controlsOf(&form).Text5, u"あ"_s);
             std::printf("%lld\n", clock.elapsed());
             std::fflush(stdout);
         });

@@ -7,6 +7,7 @@
 #include "support/FileBytes.h"
 
 #include "main_window/Form1.h"
+#include "main_window/Form1Controls.h"
 #include "platform/CaptionLabel.h"
 #include "platform/ColourChooser.h"
 #include "platform/EntryBox.h"
@@ -188,20 +189,20 @@ void TestInterop::peerWorkbookReadsAsInXlrdAndKeepsAllButTheTyped()
     // across records), markup characters, tabs and emoji.
     const QString atLimit = u"長い一日だった。"_s.repeated(4096).left(workbook::MaxCellChars);
     const QString mixed = QString(20000, u'a') + QString(12767, QChar(0x3044));
-    replace(form->Text1, u"運動会"_s);
-    QTest::keyClick(form->Text1, Qt::Key_Return);
-    DiaryFixture::type(form->Text1, u"雨で延期 と  水筒"_s);
-    replace(form->Text5, QString());
+    replace(controlsOf(form).Text1, u"運動会"_s);
+    QTest::keyClick(controlsOf(form).Text1, Qt::Key_Return);
+    DiaryFixture::type(controlsOf(form).Text1, u"雨で延期 と  水筒"_s);
+    replace(controlsOf(form).Text5, QString());
     ColourChooser::setNextAnswerForTesting(ColourValue::fromRgb(0, 0, 255));
-    QTest::mouseClick(form->Label1, Qt::LeftButton);
+    QTest::mouseClick(controlsOf(form).Label1, Qt::LeftButton);
     diary.clickDate(QDate(2002, 10, 17));
-    replace(form->Text4[3], atLimit);
-    replace(form->Text5, mixed);
-    replace(form->Text3[1], u"  前後に空白  "_s);
-    replace(form->Text4[1], u"<&>\"' ①②③ ㈱ 髙﨑 ｶﾀｶﾅ"_s);
-    replace(form->Text1, u"タブ\tと絵文字😀"_s);
+    replace(controlsOf(form).Text4[3], atLimit);
+    replace(controlsOf(form).Text5, mixed);
+    replace(controlsOf(form).Text3[1], u"  前後に空白  "_s);
+    replace(controlsOf(form).Text4[1], u"<&>\"' ①②③ ㈱ 髙﨑 ｶﾀｶﾅ"_s);
+    replace(controlsOf(form).Text1, u"タブ\tと絵文字😀"_s);
     diary.clickDate(QDate(2003, 3, 31));
-    replace(form->Text2, u"欠\n"_s);
+    replace(controlsOf(form).Text2, u"欠\n"_s);
     QVERIFY(diary.closeWindow());
     QVERIFY2(MessageBox::shownTextsForTesting().isEmpty(), qPrintable(MessageBox::shownTextsForTesting().join(u'\n')));
 

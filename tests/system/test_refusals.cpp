@@ -7,6 +7,7 @@
 #include "support/FileBytes.h"
 
 #include "main_window/Form1.h"
+#include "main_window/Form1Controls.h"
 #include "platform/EntryBox.h"
 #include "platform/MessageBox.h"
 #include "platform/workbook/Workbook.h"
@@ -115,7 +116,7 @@ void TestRefusals::textOverTheCellLimit()
     QVERIFY(diary.start());
     Form1* form = diary.form();
     const QByteArray before = readAll(diary.workbookPath());
-    DiaryFixture::type(form->Text4[2], QString(workbook::MaxCellChars + 1, QChar(0x3042)));
+    DiaryFixture::type(controlsOf(form).Text4[2], QString(workbook::MaxCellChars + 1, QChar(0x3042)));
     diary.clickDate(QDate(2002, 5, 11));
     const QStringList shown = MessageBox::shownTextsForTesting();
     QCOMPARE(shown.size(), 1);
@@ -125,7 +126,7 @@ void TestRefusals::textOverTheCellLimit()
              qPrintable(shown[0]));
     QCOMPARE(readAll(diary.workbookPath()), before);
     diary.clickDate(QDate(2002, 5, 10));
-    QCOMPARE(form->Text4[2]->toPlainText().size(), workbook::MaxCellChars + 1);
+    QCOMPARE(controlsOf(form).Text4[2]->toPlainText().size(), workbook::MaxCellChars + 1);
 }
 
 QTEST_MAIN(TestRefusals)

@@ -4,6 +4,7 @@
 #include "app/FrmSplash.h"
 #include "appearance/FrmAbout.h"
 #include "main_window/Form1.h"
+#include "main_window/Form1Controls.h"
 #include "platform/EntryBox.h"
 #include "platform/Footprint.h"
 #include "platform/Notice.h"
@@ -109,7 +110,7 @@ void TestWindowHints::noticeLeavesTheKeyboardToTheBox()
     QVERIFY(diary.start());
     Form1* form = diary.form();
     form->activateWindow();
-    form->Text5->setFocus();
+    controlsOf(form).Text5->setFocus();
     QVERIFY(QTest::qWaitForWindowActive(form));
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     const auto inputFocus = [x11] {
@@ -123,14 +124,14 @@ void TestWindowHints::noticeLeavesTheKeyboardToTheBox()
     QVERIFY(QTest::qWaitForWindowExposed(form->notice()));
     QTest::qWait(200); // what a window manager would do with a new window happens now
     QCOMPARE(inputFocus(), xcb_window_t(form->winId()));
-    QCOMPARE(QApplication::focusWidget(), form->Text5);
+    QCOMPARE(QApplication::focusWidget(), controlsOf(form).Text5);
     // WM_HINTS: the input flag set and false, so that no window manager gives it the keys.
     const QByteArray hints = nativeProperty(form->notice(), "WM_HINTS");
     QVERIFY(hints.size() >= 8);
     QCOMPARE(reinterpret_cast<const quint32*>(hints.constData())[0] & 1u, 1u);
     QCOMPARE(reinterpret_cast<const quint32*>(hints.constData())[1], 0u);
     QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("ok "));
-    QCOMPARE(form->Text5->toPlainText(), QStringLiteral("ok "));
+    QCOMPARE(controlsOf(form).Text5->toPlainText(), QStringLiteral("ok "));
     QVERIFY(form->notice()->isVisible());
 }
 

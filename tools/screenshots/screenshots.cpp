@@ -3,6 +3,7 @@
 #include "appearance/ColourScheme.h"
 #include "appearance/FrmAbout.h"
 #include "main_window/Form1.h"
+#include "main_window/Form1Controls.h"
 #include "platform/AppInfo.h"
 #include "platform/EntryBox.h"
 #include "platform/Fonts.h"
@@ -25,16 +26,17 @@ void save(QWidget* widget, const QString& path)
 
 void fillSamplePage(Form1& form)
 {
-    form.Text1->setPlainText(QStringLiteral("遠足の準備\n弁当と水筒を忘れない"));
-    form.Text2->setPlainText(QStringLiteral("全員出席"));
+    controlsOf(&form).Text1->setPlainText(QStringLiteral("遠足の準備\n弁当と水筒を忘れない"));
+    controlsOf(&form).Text2->setPlainText(QStringLiteral("全員出席"));
     const char* subjects[7] = {"国語", "算数", "理科", "社会", "音楽", "体育", "学活"};
     const char* contents[7] = {"漢字の書き取り（p.32〜35）", "分数のかけ算", "てこのはたらき",  "日本の米づくり",
                                "リコーダー「ふるさと」",     "なわとび",     "遠足のしおり作り"};
     for (int k = 0; k < 7; ++k) {
-        form.Text3[k]->setPlainText(QString::fromUtf8(subjects[k]));
-        form.Text4[k]->setPlainText(QString::fromUtf8(contents[k]));
+        controlsOf(&form).Text3[k]->setPlainText(QString::fromUtf8(subjects[k]));
+        controlsOf(&form).Text4[k]->setPlainText(QString::fromUtf8(contents[k]));
     }
-    form.Text5->setPlainText(QStringLiteral("なわとびで二重とびが 10 回できた。明日は遠足なので早くねる。"));
+    controlsOf(&form).Text5->setPlainText(
+        QStringLiteral("なわとびで二重とびが 10 回できた。明日は遠足なので早くねる。"));
 }
 
 } // namespace
@@ -63,10 +65,10 @@ int main(int argc, char* argv[])
     fillSamplePage(form);
     save(&form, out + QStringLiteral("/main_window.png"));
 
-    form.Text1->setForeColour(ColourValue(0x000000FF));
-    form.Text3[2]->setForeColour(ColourValue(0x00C00000));
-    form.Text4[2]->setForeColour(ColourValue(0x00C00000));
-    form.Text5->setForeColour(ColourValue(0x00008000));
+    controlsOf(&form).Text1->setForeColour(ColourValue(0x000000FF));
+    controlsOf(&form).Text3[2]->setForeColour(ColourValue(0x00C00000));
+    controlsOf(&form).Text4[2]->setForeColour(ColourValue(0x00C00000));
+    controlsOf(&form).Text5->setForeColour(ColourValue(0x00008000));
     form.Label7_Click();
     save(form.weatherPicker(), out + QStringLiteral("/form2.png"));
     form.weatherPicker()->Command2[0]->click();
