@@ -49,7 +49,8 @@ FrmSplash::FrmSplash()
     logo->setObjectName(QStringLiteral("imgLogo"));
     logo->setGeometry(Twips::rect(240, 360, 495, 510));
     logo->setScaledContents(true);
-    logo->setPixmap(QIcon(QStringLiteral(":/logo.ico")).pixmap(32, 32));
+    // At the screen's ratio, or a scaled screen enlarges the 32-pixel image.
+    logo->setPixmap(QIcon(QStringLiteral(":/logo.ico")).pixmap(QSize(32, 32), logo->devicePixelRatioF()));
 
     textLabel(frame, "lblCompanyProduct", QStringLiteral("メロウ工房"), {1200, 480}, ColourValue(0x008080FF),
               Fonts::font(Fonts::Gothic, 18, true));

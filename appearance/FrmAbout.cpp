@@ -54,7 +54,8 @@ void FrmAbout::createControls()
     auto* picIcon = new QLabel(this);
     picIcon->setObjectName(QStringLiteral("picIcon"));
     picIcon->setGeometry(Twips::rect(240, 240, 480, 480));
-    picIcon->setPixmap(QIcon(QStringLiteral(":/window.ico")).pixmap(32, 32));
+    // At the screen's ratio, or a scaled screen enlarges the 32-pixel image.
+    picIcon->setPixmap(QIcon(QStringLiteral(":/window.ico")).pixmap(QSize(32, 32), picIcon->devicePixelRatioF()));
 
     lblTitle = label(this, QStringLiteral("lblTitle"), QString(), 1080, 240, 3885, 480);
     lblVersion = label(this, QStringLiteral("lblVersion"), QString(), 1080, 600, 3885, 225);

@@ -371,7 +371,7 @@ void Form1::ShowDayColours()
     for (int k = 0; k < Day::Periods; ++k)
         apply(Day::periodColour(k), {Text3[k], Text4[k]});
     apply(Day::ImpressionsColour, {Text5});
-    Picture1->setPicture(WeatherPicture::forStoredPath(day.weather));
+    Picture1->setPicture(WeatherPicture::forStoredPath(day.weather, Picture1->devicePixelRatioF()));
     Picture1->setAccessibleName(WeatherPicture::spokenName(day.weather));
 }
 
@@ -393,8 +393,9 @@ void Form1::printDiary(bool toPdf)
     if (!m_diary->isOpen() || m_tag != QLatin1String("1"))
         return;
     StoreDayColours(); // the colours on screen print as chosen, like the typed text
-    const PrintCommands::Source source{*m_diary, MonthView1->value(), MonthView1->startOfWeek(),
-                                       &WeatherPicture::forStoredPath};
+    // Paper has many dots to the pixel: the icons' largest images.
+    const auto weather = [](const QString& path) { return WeatherPicture::forStoredPath(path, 4.0); };
+    const PrintCommands::Source source{*m_diary, MonthView1->value(), MonthView1->startOfWeek(), weather};
     toPdf ? PrintCommands::exportPdf(this, source) : PrintCommands::print(this, source);
     activateWindow();
 }

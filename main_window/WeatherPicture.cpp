@@ -18,16 +18,16 @@ QString fileNameOf(const QString& storedPath)
 
 namespace WeatherPicture {
 
-QPixmap forStoredPath(const QString& storedPath)
+QPixmap forStoredPath(const QString& storedPath, qreal devicePixelRatio)
 {
     if (storedPath.isEmpty())
         return {};
     if (QFileInfo::exists(storedPath))
-        return PictureLoader::load(storedPath);
+        return PictureLoader::load(storedPath, devicePixelRatio);
     const QString name = fileNameOf(storedPath);
     if (name.isEmpty())
         return {};
-    return PictureLoader::load(AppInfo::programFilePath(name));
+    return PictureLoader::load(AppInfo::programFilePath(name), devicePixelRatio);
 }
 
 QString spokenName(const QString& storedPath)

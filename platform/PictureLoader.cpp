@@ -5,9 +5,18 @@
 #include <QFileInfo>
 #include <QImageReader>
 
+#include <algorithm>
+
+namespace {
+
+// The size the picture box and the designs are made for.
+constexpr int Designed = 32;
+
+} // namespace
+
 namespace PictureLoader {
 
-QPixmap load(const QString& path)
+QPixmap load(const QString& path, qreal devicePixelRatio)
 {
     if (path.isEmpty())
         return {};
@@ -26,17 +35,34 @@ QPixmap load(const QString& path)
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
-    QImage best;
-    // An icon file may hold several sizes; the box is designed for 32 x 32.
+    const int wanted = std::max(Designed, qRound(Designed * devicePixelRatio));
+    QImage first;
+    QImage designed;
+    QImage large; // the smallest square image of at least wanted pixels
     do {
         const QImage image = reader.read();
         if (image.isNull())
             break;
-        if (best.isNull() || image.size() == QSize(32, 32))
-            best = image;
-        if (best.size() == QSize(32, 32))
+        if (first.isNull())
+            first = image;
+        if (image.size() == QSize(Designed, Designed))
+            designed = image;
+        else if (wanted > Designed && image.width() == image.height() && image.width() >= wanted
+                 && (large.isNull() || image.width() < large.width()))
+            large = image;
+        if (!designed.isNull() && (wanted == Designed || large.width() == wanted))
             break;
     } while (reader.jumpToNextImage());
+
+    // Only an icon designed at 32 pixels is known to want 32 on screen.
+    if (!designed.isNull() && !large.isNull()) {
+        QImage image = large.width() == wanted
+                           ? large
+                           : large.scaled(wanted, wanted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        image.setDevicePixelRatio(qreal(wanted) / Designed);
+        return QPixmap::fromImage(image);
+    }
+    const QImage& best = designed.isNull() ? first : designed;
     return best.isNull() ? QPixmap() : QPixmap::fromImage(best);
 }
 

@@ -6,17 +6,26 @@
 #include "platform/WidgetColour.h"
 #include "store/SchoolYear.h"
 
+#include <QAbstractFileIconProvider>
 #include <QButtonGroup>
+#include <QDateTime>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QList>
+#include <QLocale>
+#include <QMimeDatabase>
 #include <QRadioButton>
+#include <QStyleOptionHeader>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -27,6 +36,48 @@ constexpr ColourValue ConfirmFace{0x00FCD89C};
 bool g_testing = false;
 QList<std::optional<PrintRange::Span>> g_spans;
 QStringList g_paths;
+
+// The widest of what a detail view column shows: its heading and values like
+// those in a folder of diaries. Qt sizes the columns for English headings and
+// English sample values, which cut the Japanese and the longer values short.
+int columnWidth(const QHeaderView* header, const QTreeView* view, int column, const QStringList& values)
+{
+    QStyleOptionHeader heading;
+    heading.initFrom(header);
+    QFont bold = header->font(); // the header measures its sections in bold
+    bold.setBold(true);
+    heading.fontMetrics = QFontMetrics(bold);
+    heading.text = header->model()->headerData(column, Qt::Horizontal).toString();
+    heading.sortIndicator = QStyleOptionHeader::SortDown; // room for the mark when sorted by it
+    int width = header->style()->sizeFromContents(QStyle::CT_HeaderSection, &heading, QSize(), header).width();
+    const int margin = 2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1);
+    for (const QString& value : values)
+        width = std::max(width, view->fontMetrics().horizontalAdvance(value) + margin);
+    return width;
+}
+
+void widenDetailColumns(QFileDialog* dialog)
+{
+    auto* view = dialog->findChild<QTreeView*>();
+    if (!view || view->header()->count() < 4)
+        return;
+    QHeaderView* header = view->header();
+    const QLocale locale = QLocale::system(); // as the file system model writes sizes and dates
+    QStringList dates;
+    for (int month = 1; month <= 12; ++month)
+        dates << locale.toString(QDateTime(QDate(2002, month, 28), QTime(23, 59, 59)), QLocale::ShortFormat);
+    const QStringList values[4] = {
+        {},
+        {locale.formattedDataSize(qint64(999.99 * 1024)), locale.formattedDataSize(qint64(999.99 * 1024 * 1024))},
+        {dialog->iconProvider() ? dialog->iconProvider()->type(QFileInfo(QDir::homePath())) : QString(),
+         QMimeDatabase().mimeTypeForName(QStringLiteral("application/pdf")).comment()},
+        dates};
+    for (int column = 0; column < 4; ++column) {
+        const int width = columnWidth(header, view, column, values[column]);
+        if (header->sectionSize(column) < width)
+            header->resizeSection(column, width);
+    }
+}
 
 } // namespace
 
@@ -137,12 +188,24 @@ QString savePath(QWidget* parent, const QString& suggested)
         path = g_paths.takeFirst();
         return path.isEmpty() ? suggested : path;
     }
-    path = QFileDialog::getSaveFileName(parent, QStringLiteral("PDFに書き出す"), suggested,
-                                        QStringLiteral("PDF ファイル (*.pdf)"));
+    const std::unique_ptr<QFileDialog> dialog(saveDialog(parent, suggested));
+    if (dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty())
+        path = dialog->selectedFiles().constFirst();
     // A name typed without a suffix still makes a file that opens as a PDF.
     if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".pdf");
     return path;
+}
+
+QFileDialog* saveDialog(QWidget* parent, const QString& suggested)
+{
+    auto* dialog =
+        new QFileDialog(parent, QStringLiteral("PDFに書き出す"), suggested, QStringLiteral("PDF ファイル (*.pdf)"));
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    // Qt's own dialog, in Japanese like the rest, with the columns fitted below.
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    widenDetailColumns(dialog);
+    return dialog;
 }
 
 void setNextAnswerForTesting(std::optional<PrintRange::Span> span)

@@ -8,6 +8,7 @@
 
 #include <optional>
 
+class QFileDialog;
 class QWidget;
 
 struct PrintRange {
@@ -33,6 +34,8 @@ namespace PrintRangeDialog {
 std::optional<PrintRange::Span> choose(QWidget* parent, const QString& title, const QDate& date, int weekStart);
 // Asks where to save the PDF with the suggested path filled in; empty when cancelled.
 QString savePath(QWidget* parent, const QString& suggested);
+// The dialog savePath shows, not yet shown; the caller owns it.
+QFileDialog* saveDialog(QWidget* parent, const QString& suggested);
 
 // Test seams: queued answers replace the dialogs, and an unanswered one
 // cancels. An empty path takes the suggested one, as Enter does.

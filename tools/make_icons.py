@@ -9,6 +9,10 @@ Shapes are signed distance functions (negative inside, in pixels), sampled at pi
 centres. The 256-colour pictures blend edges between shapes; against the transparent
 background they stay hard, because the AND mask is one bit per pixel. The 16-colour
 pictures are hard everywhere, with only palette colours.
+
+Each icon also holds PNG images of twice and four times its size (the window icon
+eight times too) for screens scaled by 2 and more; the 32- and 16-pixel images stay
+first and unchanged, for readers that know only those.
 """
 
 import math
@@ -110,16 +114,22 @@ def minus(a, b):
 GRADIENT_STEPS = 10
 
 
-def _step(t):
-    return round(max(0.0, min(1.0, t)) * GRADIENT_STEPS) / GRADIENT_STEPS
+def _step(t, steps):
+    t = max(0.0, min(1.0, t))
+    return round(t * steps) / steps if steps else t
 
 
-def vgrad(top, bottom, y0, y1):
-    return lambda x, y: mix(top, bottom, _step((y - y0) / (y1 - y0)))
+def grad_steps(size):
+    """The large PNG images have no palette to keep small, and steps would show as bands."""
+    return GRADIENT_STEPS if size <= 32 else 0
 
 
-def rgrad(inner, outer, cx, cy, r):
-    return lambda x, y: mix(inner, outer, _step(math.hypot(x - cx, y - cy) / r))
+def vgrad(top, bottom, y0, y1, steps=GRADIENT_STEPS):
+    return lambda x, y: mix(top, bottom, _step((y - y0) / (y1 - y0), steps))
+
+
+def rgrad(inner, outer, cx, cy, r, steps=GRADIENT_STEPS):
+    return lambda x, y: mix(inner, outer, _step(math.hypot(x - cx, y - cy) / r, steps))
 
 
 def mix(a, b, t):
@@ -276,24 +286,25 @@ def _dib(canvas, bpp):
     return header + pal + bytes(xor) + bytes(mask)
 
 
-def ico_bytes(images):
-    """images: list of (canvas, bpp)."""
-    blobs = [_dib(c, bpp) for c, bpp in images]
-    out = struct.pack('<HHH', 0, 1, len(images))
-    offset = 6 + 16 * len(images)
-    for (canvas, bpp), blob in zip(images, blobs):
-        n = canvas.size
-        colours = 16 if bpp == 4 else 0  # 0 means 256 or more
+def ico_bytes(images, large=()):
+    """images: list of (canvas, bpp), written as DIBs; large: list of (canvas, factor),
+    written after them as 32-bit PNG images of the canvas shrunk by factor."""
+    entries = [(c.size, 16 if bpp == 4 else 0, bpp, _dib(c, bpp)) for c, bpp in images]
+    entries += [(c.size // f, 0, 32, png_bytes(c, f)) for c, f in large]
+    out = struct.pack('<HHH', 0, 1, len(entries))
+    offset = 6 + 16 * len(entries)
+    for n, colours, bpp, blob in entries:
+        # Colours 0 means 256 or more; a size of 256 is written as 0.
         out += struct.pack('<BBBBHHII', n % 256, n % 256, colours, 0, 1, bpp, len(blob), offset)
         offset += len(blob)
-    return out + b''.join(blobs)
+    return out + b''.join(blob for *_, blob in entries)
 
 
-def write_ico(rel, images):
+def write_ico(rel, images, large=()):
     path = os.path.join(ROOT, rel)
     os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, 'wb') as f:
-        f.write(ico_bytes(images))
+        f.write(ico_bytes(images, large))
     print('wrote', rel)
 
 
@@ -332,8 +343,9 @@ def snowflake_shape(cx, cy, arm, r, branch, at):
     return union(*parts)
 
 
-def draw_sun32():
-    c = Canvas(32, smooth=True)
+def draw_sun(size=32):
+    c = Canvas(size, smooth=True, grid=32)
+    steps = grad_steps(size)
     ray_fill, ray_line = hexrgb('#FFB21E'), hexrgb('#D9700A')
     for k in range(8):
         a = math.radians(22.5 + 45 * k)
@@ -346,30 +358,31 @@ def draw_sun32():
                        (16 + ux * base - px, 16 + uy * base - py)])
         c.paint(tri, ray_fill, ray_line, 1.1)
     disc = circle(16, 16, 9.2)
-    c.paint(disc, rgrad(hexrgb('#FFF27A'), hexrgb('#FFC928'), 13.5, 13, 12), hexrgb('#D9700A'), 1.2)
+    c.paint(disc, rgrad(hexrgb('#FFF27A'), hexrgb('#FFC928'), 13.5, 13, 12, steps), hexrgb('#D9700A'), 1.2)
     c.paint(ellipse(12.8, 12.6, 2.6, 1.7), hexrgb('#FFFBD6'))
     return c
 
 
-def draw_cloud32():
-    c = Canvas(32, smooth=True)
-    c.paint(cloud_shape(oy=0.5), vgrad(hexrgb('#FFFFFF'), hexrgb('#DCE3EC'), 12, 26),
+def draw_cloud(size=32):
+    c = Canvas(size, smooth=True, grid=32)
+    c.paint(cloud_shape(oy=0.5), vgrad(hexrgb('#FFFFFF'), hexrgb('#DCE3EC'), 12, 26, grad_steps(size)),
             hexrgb('#6F7B8A'), 1.25)
     return c
 
 
-def draw_rain32():
-    c = Canvas(32, smooth=True)
-    c.paint(cloud_shape(0.82, 2.9, -3.4), vgrad(hexrgb('#F4F7FA'), hexrgb('#BFC9D6'), 6, 18),
+def draw_rain(size=32):
+    c = Canvas(size, smooth=True, grid=32)
+    steps = grad_steps(size)
+    c.paint(cloud_shape(0.82, 2.9, -3.4), vgrad(hexrgb('#F4F7FA'), hexrgb('#BFC9D6'), 6, 18, steps),
             hexrgb('#5E6A7A'), 1.2)
     blue, line = hexrgb('#3C9BF0'), hexrgb('#1B5FB0')
     for cx, tip in ((9.5, 18.2), (16.5, 21.2), (23.5, 18.2)):
-        c.paint(drop_shape(cx, tip, 2.6), vgrad(hexrgb('#9AD2FF'), blue, tip + 2, tip + 8), line, 1.1)
+        c.paint(drop_shape(cx, tip, 2.6), vgrad(hexrgb('#9AD2FF'), blue, tip + 2, tip + 8, steps), line, 1.1)
     return c
 
 
-def draw_snow32():
-    c = Canvas(32, smooth=True)
+def draw_snow(size=32):
+    c = Canvas(size, smooth=True, grid=32)
     c.paint(snowflake_shape(16, 16, 13.6, 1.45, 4.6, 0.58), hexrgb('#A8E2FF'), hexrgb('#2C7CC8'), 1.0)
     return c
 
@@ -377,9 +390,10 @@ def draw_snow32():
 BOLT32 = [(17.5, 1.0), (26.5, 1.0), (20.0, 11.5), (26.5, 11.5), (10.0, 31.0), (14.5, 17.0), (6.5, 17.0)]
 
 
-def draw_thunder32():
-    c = Canvas(32, smooth=True)
-    c.paint(polygon(BOLT32), vgrad(hexrgb('#FFF35C'), hexrgb('#FFC400'), 2, 30), hexrgb('#3B2F12'), 1.3)
+def draw_thunder(size=32):
+    c = Canvas(size, smooth=True, grid=32)
+    c.paint(polygon(BOLT32), vgrad(hexrgb('#FFF35C'), hexrgb('#FFC400'), 2, 30, grad_steps(size)),
+            hexrgb('#3B2F12'), 1.3)
     return c
 
 
@@ -393,7 +407,7 @@ def draw_window(size=32):
     # Ribbon bookmark hanging out of the pages.
     c.paint(polygon([(17.5, 20), (23.5, 20), (23.5, 31.8), (20.5, 28.6), (17.5, 31.8)]),
             hexrgb('#A58AF0'), hexrgb('#5A3EA6'), 1.0)
-    cover_grad = vgrad(hexrgb('#FFC6DB'), hexrgb('#F7A3C4'), 1, 26)
+    cover_grad = vgrad(hexrgb('#FFC6DB'), hexrgb('#F7A3C4'), 1, 26, grad_steps(size))
 
     def cover_fill(x, y):
         if x < 7.5:
@@ -414,9 +428,9 @@ def draw_window(size=32):
     return c
 
 
-def draw_logo():
-    c = Canvas(32, smooth=True)
-    c.paint(circle(16, 16, 15.4), rgrad(hexrgb('#7FE0D2'), hexrgb('#2FA3B5'), 12, 11, 18),
+def draw_logo(size=32):
+    c = Canvas(size, smooth=True, grid=32)
+    c.paint(circle(16, 16, 15.4), rgrad(hexrgb('#7FE0D2'), hexrgb('#2FA3B5'), 12, 11, 18, grad_steps(size)),
             hexrgb('#1F6A80'), 1.3)
     c.paint(minus(circle(16, 16, 13.2), circle(16, 16, 12.4)), hexrgb('#E6FBF7'))
     m = union(capsule(9.5, 23, 9.5, 12.5, 2.0), capsule(9.5, 12.5, 16, 19.5, 2.0),
@@ -448,8 +462,8 @@ def cloud16(oy=0.0):
 
 
 def button_sun(n):
-    c = Canvas(n, smooth=False)
-    if n == 32:
+    c = Canvas(n, smooth=False, grid=32 if n >= 32 else None)
+    if n >= 32:
         c.paint(sun_rays(16, 16, 10.5, 15.6, 2.6), YELLOW, RED)
         c.paint(circle(16, 16, 9.0), YELLOW, RED)
         c.paint(ellipse(12.8, 12.8, 2.4, 1.6), WHITE)
@@ -465,8 +479,8 @@ def button_sun(n):
 
 
 def button_cloud(n):
-    c = Canvas(n, smooth=False)
-    if n == 32:
+    c = Canvas(n, smooth=False, grid=32 if n >= 32 else None)
+    if n >= 32:
         c.paint(cloud_shape(oy=0.5), lambda x, y: WHITE if y < 21 else SILVER, GREY)
     else:
         c.paint(cloud16(), lambda x, y: WHITE if y < 11 else SILVER, GREY)
@@ -474,8 +488,8 @@ def button_cloud(n):
 
 
 def button_rain(n):
-    c = Canvas(n, smooth=False)
-    if n == 32:
+    c = Canvas(n, smooth=False, grid=32 if n >= 32 else None)
+    if n >= 32:
         c.paint(cloud_shape(0.82, 2.9, -3.4), lambda x, y: WHITE if y < 13 else SILVER, GREY)
         for cx, tip in ((9.5, 18.2), (16.5, 21.2), (23.5, 18.2)):
             c.paint(drop_shape(cx, tip, 2.6), BLUE, NAVY)
@@ -487,8 +501,8 @@ def button_rain(n):
 
 
 def button_snow(n):
-    c = Canvas(n, smooth=False)
-    if n == 32:
+    c = Canvas(n, smooth=False, grid=32 if n >= 32 else None)
+    if n >= 32:
         c.paint(snowflake_shape(16, 16, 13.6, 1.45, 4.6, 0.58), AQUA, BLUE)
     else:
         # Exact pixel lines round pixel (7, 7): one upright arm, two at slope 1/2.
@@ -508,8 +522,8 @@ def button_snow(n):
 
 
 def button_thunder(n):
-    c = Canvas(n, smooth=False)
-    if n == 32:
+    c = Canvas(n, smooth=False, grid=32 if n >= 32 else None)
+    if n >= 32:
         c.paint(polygon(BOLT32), YELLOW, BLACK)
     else:
         # Wider than half the big bolt, or the outline would leave no yellow.
@@ -556,18 +570,24 @@ def write_png(rel, canvas, factor):
 # ---------------------------------------------------------------- output
 
 def main():
-    write_ico('resources/embedded/window.ico', [(draw_window(), 8)])
-    write_ico('resources/embedded/logo.ico', [(draw_logo(), 8)])
-    weather = [('はれ', draw_sun32), ('くもり', draw_cloud32), ('あめ', draw_rain32),
-               ('ゆき', draw_snow32), ('かみなり', draw_thunder32)]
+    # Large images are drawn at 512 pixels and averaged down, for soft edges.
+    window = draw_window(512)
+    write_ico('resources/embedded/window.ico', [(draw_window(), 8)], [(window, 8), (window, 4), (window, 2)])
+    logo = draw_logo(512)
+    write_ico('resources/embedded/logo.ico', [(draw_logo(), 8)], [(logo, 8), (logo, 4)])
+    weather = [('はれ', draw_sun), ('くもり', draw_cloud), ('あめ', draw_rain),
+               ('ゆき', draw_snow), ('かみなり', draw_thunder)]
     for name, draw in weather:
-        write_ico('resources/weather/%s.ico' % name, [(draw(), 8)])
+        big = draw(512)
+        write_ico('resources/weather/%s.ico' % name, [(draw(), 8)], [(big, 8), (big, 4)])
     buttons = [('sun', button_sun), ('cloud', button_cloud), ('rain', button_rain),
                ('snow', button_snow), ('thunder', button_thunder)]
     for name, draw in buttons:
-        write_ico('resources/embedded/button_%s.ico' % name, [(draw(32), 4), (draw(16), 4)])
-    # The launcher's icon: the window icon at 128 pixels, drawn at 512 and averaged down.
-    write_png('resources/launcher/merrow-nikki.png', draw_window(512), 4)
+        # The classic 16-colour look, hard edges and palette colours, at every size.
+        write_ico('resources/embedded/button_%s.ico' % name, [(draw(32), 4), (draw(16), 4)],
+                  [(draw(64), 1), (draw(128), 1)])
+    # The launcher's icon: the window icon at 128 pixels.
+    write_png('resources/launcher/merrow-nikki.png', window, 4)
     return 0
 
 

@@ -87,7 +87,7 @@ void Form2::Command2_Click(int index)
     if (index < 0 || index >= 5)
         return;
     const QString path = AppInfo::programFilePath(iconFileName(index));
-    const QPixmap picture = PictureLoader::load(path);
+    const QPixmap picture = PictureLoader::load(path, devicePixelRatioF());
     if (picture.isNull()) {
         // Nothing changes, so the day keeps the mark it had.
         MessageBox::warning(this, QStringLiteral("天気マークの絵「%1」を読み込めません。\n"

@@ -5,18 +5,26 @@
 #include "main_window/Form1Controls.h"
 #include "platform/EntryBox.h"
 #include "platform/Footprint.h"
+#include "platform/QtJapanese.h"
 #include "printing/PrintRange.h"
 
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QHeaderView>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTreeView>
+
+#include <memory>
 
 class TestPrinting : public QObject {
     Q_OBJECT
 private slots:
     void monthExportHoldsTheDaysWritten();
     void saveDialogsMemoryGoesWithTheProgram();
+    void saveDialogShowsColumnsWhole();
 };
 
 void TestPrinting::monthExportHoldsTheDaysWritten()
@@ -69,6 +77,40 @@ void TestPrinting::saveDialogsMemoryGoesWithTheProgram()
         QVERIFY(QFileInfo::exists(folder + QStringLiteral("/QtProject.conf")));
     }
     QVERIFY(!folder.isEmpty() && !QFileInfo::exists(folder));
+}
+
+// In Japanese, the detail view's headings and a folder's sizes, types and
+// dates fit their columns.
+void TestPrinting::saveDialogShowsColumnsWhole()
+{
+    QVERIFY(QtJapanese::install(*QCoreApplication::instance()));
+    QTemporaryDir folder;
+    QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("写真")));
+    QFile pdf(folder.filePath(QStringLiteral("日記_2002年5月.pdf")));
+    QVERIFY(pdf.open(QIODevice::WriteOnly) && pdf.write(QByteArray(150000, 'x')) == 150000);
+    pdf.close();
+    const std::unique_ptr<QFileDialog> dialog(
+        PrintRangeDialog::saveDialog(nullptr, folder.filePath(QStringLiteral("日記_2002年度.pdf"))));
+    QCOMPARE(dialog->windowTitle(), QStringLiteral("PDFに書き出す"));
+    QCOMPARE(dialog->acceptMode(), QFileDialog::AcceptSave);
+    auto* view = dialog->findChild<QTreeView*>();
+    auto* model = dialog->findChild<QFileSystemModel*>();
+    QVERIFY(view && model);
+    const QModelIndex root = model->index(folder.path());
+    QTRY_COMPARE(model->rowCount(root), 2);
+    QHeaderView* header = view->header();
+    QFont bold = header->font();
+    bold.setBold(true);
+    QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("名前"));
+    for (int column = 0; column < 4; ++column) {
+        const QString heading = model->headerData(column, Qt::Horizontal).toString();
+        QVERIFY2(header->sectionSize(column) > QFontMetrics(bold).horizontalAdvance(heading), qPrintable(heading));
+        for (int row = 0; row < 2; ++row) {
+            const QString value = model->index(row, column, root).data().toString();
+            QVERIFY2(column == 0 || header->sectionSize(column) > view->fontMetrics().horizontalAdvance(value),
+                     qPrintable(value));
+        }
+    }
 }
 
 QTEST_MAIN(TestPrinting)
