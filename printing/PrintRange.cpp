@@ -202,6 +202,8 @@ QFileDialog* saveDialog(QWidget* parent, const QString& suggested)
     auto* dialog =
         new QFileDialog(parent, QStringLiteral("PDFに書き出す"), suggested, QStringLiteral("PDF ファイル (*.pdf)"));
     dialog->setAcceptMode(QFileDialog::AcceptSave);
+    // Added before the dialog looks for the file, so that replacing one is asked.
+    dialog->setDefaultSuffix(QStringLiteral("pdf"));
     // Qt's own dialog, in Japanese like the rest, with the columns fitted below.
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     widenDetailColumns(dialog);

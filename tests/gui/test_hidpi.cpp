@@ -4,6 +4,7 @@
 
 #include "appearance/FrmAbout.h"
 #include "main_window/Form1.h"
+#include "main_window/Form1Controls.h"
 #include "platform/PictureBox.h"
 #include "weather/Form2.h"
 
@@ -42,12 +43,12 @@ void TestHiDpi::picturesUseTheScreensPixels()
         QVERIFY2(sharp(button->icon().pixmap(button->iconSize(), button->devicePixelRatioF())),
                  qPrintable(button->toolTip()));
     QTest::mouseClick(picker->Command2[3], Qt::LeftButton);
-    QVERIFY(sharp(form->Picture1->picture()));
-    QCOMPARE(form->Picture1->size(), QSize(32, 32));
+    QVERIFY(sharp(controlsOf(form).Picture1->picture()));
+    QCOMPARE(controlsOf(form).Picture1->size(), QSize(32, 32));
     // The mark read back from the path the day stores.
     diary.clickDate(QDate(2002, 5, 11));
     diary.clickDate(QDate(2002, 5, 10));
-    QVERIFY(sharp(form->Picture1->picture()));
+    QVERIFY(sharp(controlsOf(form).Picture1->picture()));
 
     form->Command1_Click();
     const auto* icon = form->openColourSettings()->findChild<QLabel*>(QStringLiteral("picIcon"));

@@ -8,13 +8,16 @@
 #include "platform/QtJapanese.h"
 #include "printing/PrintRange.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QMessageBox>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
 
 #include <memory>
@@ -111,6 +114,18 @@ void TestPrinting::saveDialogShowsColumnsWhole()
                      qPrintable(value));
         }
     }
+    // A name typed without ".pdf" that is an existing file's is asked about, not replaced unasked.
+    QString asked;
+    QTimer::singleShot(0, [&asked] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            asked = box->text();
+            box->reject();
+        }
+    });
+    dialog->selectFile(QStringLiteral("日記_2002年5月"));
+    QMetaObject::invokeMethod(dialog.get(), "accept"); // the save button
+    QVERIFY2(asked.contains(QStringLiteral("日記_2002年5月.pdf")), qPrintable(asked));
+    QVERIFY(dialog->result() != QDialog::Accepted);
 }
 
 QTEST_MAIN(TestPrinting)
