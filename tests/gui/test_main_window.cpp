@@ -281,6 +281,8 @@ void TestMainWindow::entryColoursBelongToTheirDay()
         QVERIFY(keys.form()->weatherPicker() && keys.form()->weatherPicker()->isVisible());
         QCOMPARE(accessible(keys.form())->role(), QAccessible::Window);
         QCOMPARE(keys.form()->accessibleDescription(), QStringLiteral("表示中の日: 2002年5月10日(金)"));
+        QCOMPARE(ui.Text3[6]->accessibleName(), QStringLiteral("7時間目の教科"));
+        QCOMPARE(ui.Text4[0]->accessibleName(), QStringLiteral("1時間目の授業内容"));
     }
 
     DiaryFixture diary(QDate(2002, 5, 10));
