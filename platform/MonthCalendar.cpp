@@ -2,6 +2,7 @@
 
 #include "platform/AppInfo.h"
 #include "platform/DateText.h"
+#include "platform/MonthCalendarAccessible.h"
 #include "platform/WidgetColour.h"
 
 #include <QKeyEvent>
@@ -79,6 +80,7 @@ MonthCalendar::MonthCalendar(QWidget* parent)
     m_boldFirst = firstDisplayedDate();
     m_boldFlags = QList<bool>(DisplayedDays, false);
 
+    MonthCalendarAccessible::install();
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled, false);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -89,15 +91,16 @@ bool MonthCalendar::setValue(const QDate& date)
     if (!date.isValid() || !inRange(date))
         return false;
     m_value = date;
-    announceValue();
     showMonth(date.year(), date.month());
+    announceValue();
     return true;
 }
 
-// A screen reader tells the selected day from the description.
+// After the month is shown, so that the day's cell exists.
 void MonthCalendar::announceValue()
 {
     setAccessibleDescription(QStringLiteral("選択中の日付: ") + DateText::withWeekday(m_value));
+    MonthCalendarAccessible::valueChanged(this);
 }
 
 bool MonthCalendar::setRange(const QDate& min, const QDate& max)
@@ -108,11 +111,11 @@ bool MonthCalendar::setRange(const QDate& min, const QDate& max)
     m_max = max;
     const QDate before = m_value;
     m_value = std::clamp(m_value, m_min.isValid() ? m_min : kEarliest, m_max.isValid() ? m_max : kLatest);
-    announceValue();
     if (m_value != before || !monthInRange(m_shownYear, m_shownMonth))
         showMonth(m_value.year(), m_value.month());
     else
         update();
+    announceValue();
     return true;
 }
 
@@ -120,8 +123,11 @@ bool MonthCalendar::setStartOfWeek(int code)
 {
     if (code < 1 || code > 7)
         return false;
+    const bool columnsChanged = code != m_startOfWeek;
     m_startOfWeek = code;
     syncDisplayedDays();
+    if (columnsChanged)
+        MonthCalendarAccessible::daysChanged(this, true);
     update();
     return true;
 }
@@ -159,6 +165,13 @@ QRect MonthCalendar::dayRect(const QDate& date) const
     if (!date.isValid() || k < 0 || k >= DisplayedDays)
         return QRect();
     return layout().cell(int(k));
+}
+
+QRect MonthCalendar::titleRect() const { return layout().title; }
+
+QRect MonthCalendar::weekdayRect(int column) const
+{
+    return column >= 0 && column < 7 ? cellIn(layout().weekdays, 1, column, 0) : QRect();
 }
 
 QRect MonthCalendar::previousArrowRect() const { return layout().previousArrow; }
@@ -203,9 +216,12 @@ bool MonthCalendar::monthInRange(int year, int month) const
 
 void MonthCalendar::showMonth(int year, int month)
 {
+    const bool changed = year != m_shownYear || month != m_shownMonth;
     m_shownYear = year;
     m_shownMonth = month;
     syncDisplayedDays();
+    if (changed)
+        MonthCalendarAccessible::daysChanged(this, false);
     update();
 }
 
@@ -418,6 +434,14 @@ void MonthCalendar::keyPressEvent(QKeyEvent* event)
     // The handler may have narrowed the range meanwhile.
     if (self && setValue(target))
         emit dateClick(m_value);
+}
+
+void MonthCalendar::focusInEvent(QFocusEvent* event)
+{
+    QWidget::focusInEvent(event);
+    // Qt announces the calendar itself after this handler; the day follows it.
+    QMetaObject::invokeMethod(
+        this, [this] { MonthCalendarAccessible::valueChanged(this); }, Qt::QueuedConnection);
 }
 
 void MonthCalendar::changeEvent(QEvent* event)

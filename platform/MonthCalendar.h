@@ -53,6 +53,8 @@ public:
     // For tests and accessibility: where things are drawn at the current size.
     QDate firstDisplayedDate() const;
     QRect dayRect(const QDate& date) const; // null when the date is not on show
+    QRect titleRect() const;
+    QRect weekdayRect(int column) const;
     QRect previousArrowRect() const;
     QRect nextArrowRect() const;
     bool isDayBold(const QDate& date) const;
@@ -74,6 +76,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
 
 private:
     void announceValue();

@@ -1,8 +1,9 @@
 // The month calendar: which presses and keys select a day, what the arrows
-// show, the range ends, and the bold days it asks for.
+// show, the range ends, the bold days it asks for, and its accessible table.
 #include "main_window/CalendarRules.h"
 #include "platform/MonthCalendar.h"
 
+#include <QAccessible>
 #include <QImage>
 #include <QSet>
 #include <QTest>
@@ -192,6 +193,45 @@ private slots:
             QCOMPARE(flags.count(true), bolds);
             QVERIFY(flags[start == 1 ? 35 : 1] && flags.size() == 42);
         }
+    }
+
+    void accessibleTableFollowsTheSelectedDay()
+    {
+        auto cal = std::make_unique<Calendar>();
+        MonthCalendar& c = cal->c;
+        QAccessibleInterface* table = QAccessible::queryAccessibleInterface(&c);
+        QVERIFY(table && table->tableInterface());
+        QAccessibleTableInterface* t = table->tableInterface();
+        QCOMPARE(table->childCount(), 42 + 7 + 1); // days, weekdays, the month
+        QCOMPARE(t->caption()->text(QAccessible::Name), QStringLiteral("2002年5月"));
+        QAccessibleInterface* day = t->cellAt(1, 5);
+        QCOMPARE(day->text(QAccessible::Name), QStringLiteral("2002年5月10日(金)"));
+        QCOMPARE(table->indexOfChild(day), 12);
+        QCOMPARE(t->selectedCells(), QList<QAccessibleInterface*>{day});
+        QCOMPARE(t->cellAt(0, 0)->text(QAccessible::Name), QStringLiteral("2002年4月28日(日)")); // trailing
+
+        // Focus and selection follow the value; days paged away are not kept.
+        c.setFocus();
+        QVERIFY(QTest::qWaitForWindowActive(&c) && c.hasFocus());
+        QVERIFY(day->state().focused && table->focusChild() == day);
+        const QAccessible::Id shownBefore = QAccessible::uniqueId(day);
+        QVERIFY(c.setValue(QDate(2002, 6, 10)) && c.setValue(QDate(2002, 7, 10)));
+        QVERIFY(!QAccessible::accessibleInterface(shownBefore));
+        QCOMPARE(t->caption()->text(QAccessible::Name), QStringLiteral("2002年7月"));
+
+        // Monday first: July 2002 starts on a Monday, so a whole June week leads.
+        QVERIFY(c.setStartOfWeek(2));
+        QCOMPARE(t->columnDescription(0), QStringLiteral("月"));
+        QCOMPARE(t->columnDescription(6), QStringLiteral("日"));
+        QAccessibleInterface* focused = table->focusChild();
+        QCOMPARE(focused->text(QAccessible::Name), QStringLiteral("2002年7月10日(水)"));
+        QCOMPARE(focused->tableCellInterface()->rowIndex(), 2);
+        QCOMPARE(focused->tableCellInterface()->columnIndex(), 2);
+        QCOMPARE(t->cellAt(2, 2), focused);
+        // The cells go with the calendar.
+        const QAccessible::Id cellId = QAccessible::uniqueId(focused);
+        cal.reset();
+        QVERIFY(!QAccessible::accessibleInterface(cellId));
     }
 };
 

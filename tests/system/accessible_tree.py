@@ -1,11 +1,13 @@
 #!/usr/bin/python3
 """A screen reader's view of the diary: the AT-SPI registry on a private session
 bus (run under dbus-run-session), the program on an X server of its own, and
-pyatspi listing the window's accessible tree, which it prints.
+pyatspi listing the window's accessible tree, which it prints; then the
+calendar's keys, each of which must move the screen reader's focus to the
+cell of the new day.
 
     accessible_tree.py PROGRAM_FOLDER
 """
-import os, re, shutil, signal, subprocess, sys, tempfile, time
+import datetime, os, re, shutil, signal, subprocess, sys, tempfile, time
 
 try:
     import pyatspi
@@ -43,7 +45,32 @@ def walk(node, depth, seen, show=True):
     return seen
 
 
-DATE = r"選択中の日付: \d{4}年\d{1,2}月\d{1,2}日\(.\)"
+DAY = r"(\d{4})年(\d{1,2})月(\d{1,2})日\((.)\)"
+DATE = "選択中の日付: " + DAY
+FIRST, LAST = datetime.date(2002, 4, 1), datetime.date(2003, 3, 31)
+
+
+def month_end(d):
+    return (d.replace(day=28) + datetime.timedelta(days=4)).replace(day=1) - datetime.timedelta(days=1)
+
+
+def moved(d, key):
+    """The calendar's rules for a key: the day it selects, or None if it stays."""
+    step = {"Right": 1, "Left": -1, "Down": 7, "Up": -7}
+    months = {"Next": 1, "Prior": -1}
+    if key in step:
+        target = d + datetime.timedelta(days=step[key])
+    elif key in months:  # the same day, or the last of a shorter month
+        y, m = divmod(d.year * 12 + d.month - 1 + months[key], 12)
+        first = datetime.date(y, m + 1, 1)
+        target = min(first + datetime.timedelta(days=d.day - 1), month_end(first))
+    else:
+        target = d.replace(day=1) if key == "Home" else month_end(d)
+    return target if FIRST <= target <= LAST and target != d else None
+
+
+def spoken(d):
+    return "%d年%d月%d日(%s)" % (d.year, d.month, d.day, "月火水木金土日"[d.weekday()])
 
 
 try:
@@ -71,7 +98,48 @@ try:
                        ("終了", "push button"), ("天気マーク: なし", None), ("カレンダー", None), ("3時間目", "label")):
         assert name in seen and role in (None, seen[name].getRoleName()), "missing or wrong: %s" % name
     assert "文字の色" in seen["3時間目"].description
-    assert re.fullmatch(DATE, seen["カレンダー"].description)
+    calendar = seen["カレンダー"]
+    assert re.fullmatch(DATE, calendar.description)
+
+    # A table of 6 weeks under the weekdays and the month.
+    assert calendar.getRoleName() == "table", calendar.getRoleName()
+    cells = [c for c in calendar if c.getRoleName() == "table cell"]
+    assert len(cells) == 42 and all(re.fullmatch(DAY, c.name) for c in cells), [c.name for c in cells]
+    table = calendar.queryTable()
+    assert (table.nRows, table.nColumns) == (6, 7)
+    assert [table.getColumnHeader(k).name for k in range(7)] == list("日月火水木金土")
+    assert re.fullmatch(r"\d{4}年\d{1,2}月", table.caption.name), table.caption.name
+
+    from gi.repository import GLib
+    focused = []
+    pyatspi.Registry.registerEventListener(
+        lambda e: focused.append(e.source.name) if e.detail1 and e.source.getRoleName() == "table cell" else None,
+        "object:state-changed:focused")
+
+    def focus_reaches(name, what):
+        end = time.monotonic() + 5
+        while name not in focused:
+            assert time.monotonic() < end, "%s: no focus on %s, only %s" % (what, name, focused)
+            GLib.MainContext.default().iteration(False) or time.sleep(0.02)
+        del focused[:]
+
+    def xdotool(*args):
+        subprocess.run(["xdotool", *args], env=dict(os.environ, DISPLAY=display), check=True)
+
+    day = datetime.date(*map(int, re.fullmatch(DATE, calendar.description).groups()[:3]))
+    # Without a window manager nothing gives the window the X focus, and Qt
+    # sends no focus events for an inactive window.
+    xdotool("search", "--name", "Merrow", "windowfocus")
+    assert calendar.queryComponent().grabFocus()
+    focus_reaches(spoken(day), "the focus")
+    # From March 2003 on, Page Down would stay; start a month back there.
+    keys = (["Prior"] if day.month == 3 else []) + ["Right", "Down", "Next", "Home", "End"]
+    for key in keys:
+        target = moved(day, key)
+        xdotool("key", key)
+        if target:
+            focus_reaches(spoken(target), key)
+            day = target
 finally:
     # SIGTERM, so that Xvfb removes its socket and the diary its private folder;
     # to the group, so that the bus launcher's dbus-daemon ends too.
