@@ -95,9 +95,15 @@ try:
     seen = walk(window, 0, {})
     for name, role in (("今日の予定", "text"), ("出欠記録", "text"), ("3時間目の教科", "text"),
                        ("3時間目の授業内容", "text"), ("感想・記録", "text"), ("色変更", "push button"),
-                       ("終了", "push button"), ("天気マーク: なし", None), ("カレンダー", None), ("3時間目", "label")):
+                       ("終了", "push button"), ("天気マーク: なし", "push button"), ("カレンダー", None),
+                       ("3時間目", "label")):
         assert name in seen and role in (None, seen[name].getRoleName()), "missing or wrong: %s" % name
     assert "文字の色" in seen["3時間目"].description
+    # What the mouse clicks, a screen reader presses; the window is a frame that names the day.
+    for name in ("3時間目", "天気マーク: なし"):
+        actions = seen[name].queryAction()
+        assert "Press" in [actions.getName(k) for k in range(actions.nActions)], name
+    assert window.getRoleName() == "frame" and re.fullmatch("表示中の日: " + DAY, window.description), window.description
     calendar = seen["カレンダー"]
     assert re.fullmatch(DATE, calendar.description)
 
@@ -140,6 +146,13 @@ try:
         if target:
             focus_reaches(spoken(target), key)
             day = target
+    # The search window closed, the keyboard is back on the day it left.
+    xdotool("key", "ctrl+f")
+    while not any(w and w.name == "日記の検索" for app in pyatspi.Registry.getDesktop(0) for w in app or []):
+        assert time.monotonic() < deadline + 30, "no search window"
+        time.sleep(0.05)
+    xdotool("key", "Escape")
+    focus_reaches(spoken(day), "closing the search")
 finally:
     # SIGTERM, so that Xvfb removes its socket and the diary its private folder;
     # to the group, so that the bus launcher's dbus-daemon ends too.
