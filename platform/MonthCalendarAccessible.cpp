@@ -9,6 +9,7 @@
 
 #include <array>
 #include <map>
+#include <utility>
 
 namespace {
 
@@ -118,7 +119,6 @@ public:
     {
         return t == QAccessible::TableCellInterface ? static_cast<QAccessibleTableCellInterface*>(this) : nullptr;
     }
-    bool isValid() const override { return index() >= 0; }
     QAccessible::Role role() const override { return QAccessible::Cell; }
     QString text(QAccessible::Text t) const override
     {
@@ -131,6 +131,7 @@ public:
         s.focusable = s.selectable = true;
         s.selected = isSelected();
         s.focused = s.selected && m_calendar->hasFocus();
+        s.invisible = s.invisible || index() < 0; // paged away, kept a little longer
         return s;
     }
 
@@ -275,16 +276,21 @@ public:
     }
 
 private:
-    // Only the days on show keep cells, however far the calendar is paged.
+    // Only the days on show keep cells, however far the calendar is paged; those
+    // of the days shown before stay one change longer, since a screen reader
+    // compares the newly focused day with the one it left.
     void dropHiddenCells() const
     {
         const QDate first = calendar()->firstDisplayedDate();
         if (first == m_cellsFirst)
             return;
-        m_cellsFirst = first;
+        const QDate before = std::exchange(m_cellsFirst, first);
+        const auto shownFrom = [](const QDate& from, const QDate& date) {
+            const qint64 k = from.daysTo(date);
+            return from.isValid() && k >= 0 && k < MonthCalendar::DisplayedDays;
+        };
         for (auto it = m_cells.begin(); it != m_cells.end();) {
-            const qint64 k = first.daysTo(it->first);
-            if (k >= 0 && k < MonthCalendar::DisplayedDays) {
+            if (shownFrom(first, it->first) || shownFrom(before, it->first)) {
                 ++it;
             } else {
                 QAccessible::deleteAccessibleInterface(it->second);

@@ -87,6 +87,7 @@ void TestPrinting::saveDialogsMemoryGoesWithTheProgram()
 void TestPrinting::saveDialogShowsColumnsWhole()
 {
     QVERIFY(QtJapanese::install(*QCoreApplication::instance()));
+    const Footprint footprint; // where the dialog keeps its memory, gone with the test
     QTemporaryDir folder;
     QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("写真")));
     QFile pdf(folder.filePath(QStringLiteral("日記_2002年5月.pdf")));
