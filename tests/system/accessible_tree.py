@@ -7,7 +7,7 @@ cell of the new day.
 
     accessible_tree.py PROGRAM_FOLDER
 """
-import datetime, os, re, shutil, signal, subprocess, sys, tempfile, time
+import datetime, os, re, shutil, subprocess, sys, time
 
 try:
     import pyatspi
@@ -15,17 +15,7 @@ except ImportError:
     print("python3-pyatspi is not installed")
     sys.exit(77)
 
-work = tempfile.mkdtemp()
-started = []
-# Everything started here keeps its files (the bus socket, dconf's cache) in
-# the work folder, and runs in a group of its own that ends with it.
-os.mkdir(os.path.join(work, "run"), 0o700)
-os.environ.update(HOME=work, XDG_RUNTIME_DIR=os.path.join(work, "run"))
-
-
-def start(args, **kw):
-    started.append(subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                    start_new_session=True, **kw))
+from session import end, start, work, x_server
 
 
 def main_window():
@@ -74,11 +64,7 @@ def spoken(d):
 
 
 try:
-    read_end, write_end = os.pipe()
-    start(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-noreset", "-nolisten", "tcp"],
-          pass_fds=(write_end,))
-    os.close(write_end)
-    display = ":" + os.fdopen(read_end).readline().strip()
+    display = x_server()
     start(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
     folder = shutil.copytree(sys.argv[1], os.path.join(work, "program"))
     start([os.path.join(folder, "pravok")], cwd="/",
@@ -123,9 +109,9 @@ try:
         "object:state-changed:focused")
 
     def focus_reaches(name, what):
-        end = time.monotonic() + 5
+        until = time.monotonic() + 5
         while name not in focused:
-            assert time.monotonic() < end, "%s: no focus on %s, only %s" % (what, name, focused)
+            assert time.monotonic() < until, "%s: no focus on %s, only %s" % (what, name, focused)
             GLib.MainContext.default().iteration(False) or time.sleep(0.02)
         del focused[:]
 
@@ -154,15 +140,4 @@ try:
     xdotool("key", "Escape")
     focus_reaches(spoken(day), "closing the search")
 finally:
-    # SIGTERM, so that Xvfb removes its socket and the diary its private folder;
-    # to the group, so that the bus launcher's dbus-daemon ends too.
-    for p in reversed(started):
-        for sig in (signal.SIGTERM, signal.SIGKILL):
-            try:
-                os.killpg(p.pid, sig)
-                p.wait(timeout=10)
-                break
-            except (ProcessLookupError, subprocess.TimeoutExpired):
-                pass
-        p.wait()
-    shutil.rmtree(work, ignore_errors=True)
+    end()

@@ -6,28 +6,11 @@ the diary calls) on a bus of its own, the program on an X server of its own.
 
     ibus_engine_at_start.py PROGRAM_FOLDER
 """
-import os, shutil, signal, subprocess, sys, tempfile, time
+import os, shutil, subprocess, sys, time
 
 from gi.repository import Gio, GLib
 
-work = tempfile.mkdtemp()
-started = []
-os.mkdir(os.path.join(work, "run"), 0o700)
-os.environ.update(HOME=work, XDG_RUNTIME_DIR=os.path.join(work, "run"))
-
-
-def start(args, **kw):
-    started.append(subprocess.Popen(args, stdin=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                    start_new_session=True, **kw))
-    return started[-1]
-
-
-def first_line(args):
-    read_end, write_end = os.pipe()
-    start(args + [str(write_end)], pass_fds=(write_end,), stdout=subprocess.DEVNULL)
-    os.close(write_end)
-    return os.fdopen(read_end).readline().strip()
-
+from session import end, first_line, start, work, x_server
 
 INTERFACE = Gio.DBusNodeInfo.new_for_xml("""<node><interface name="org.freedesktop.IBus">
   <method name="SetGlobalEngine"><arg type="s" direction="in"/></method></interface></node>""").interfaces[0]
@@ -44,8 +27,7 @@ def on_call(connection, sender, path, interface, method, parameters, invocation)
 
 
 try:
-    display = ":" + first_line(["Xvfb", "-screen", "0", "1280x1024x24", "-noreset", "-nolisten", "tcp",
-                                "-displayfd"])
+    display = x_server()
     address = first_line(["dbus-daemon", "--session", "--nofork", "--print-address"])
     ibus = Gio.DBusConnection.new_for_address_sync(
         address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION)
@@ -63,7 +45,7 @@ try:
         os.utime(os.path.join(folder, name), (time.time() - age,) * 2)
 
     program = shutil.copytree(sys.argv[1], os.path.join(work, "program"))
-    start([os.path.join(program, "pravok")], cwd=program, stdout=subprocess.DEVNULL,
+    start([os.path.join(program, "pravok")], cwd=program,
           env=dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb", QT_IM_MODULE="ibus", LC_ALL="C.UTF-8"))
     context = GLib.MainContext.default()
     deadline = time.monotonic() + 30
@@ -72,17 +54,9 @@ try:
         # What a window manager does for the new window: give it the keyboard.
         subprocess.run(["xdotool", "search", "--name", "Merrow日記", "windowfocus"], env=dict(os.environ, DISPLAY=display),
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        end = time.monotonic() + 0.2
-        while time.monotonic() < end:
+        until = time.monotonic() + 0.2
+        while time.monotonic() < until:
             context.iteration(False) or time.sleep(0.01)
     assert asked[:2] == ["mozc-jp", "anthy"], asked
 finally:
-    for p in reversed(started):
-        for sig in (signal.SIGTERM, signal.SIGKILL):
-            try:
-                os.killpg(p.pid, sig)
-                p.wait(timeout=10)
-                break
-            except (ProcessLookupError, subprocess.TimeoutExpired):
-                pass
-    shutil.rmtree(work, ignore_errors=True)
+    end()
