@@ -280,6 +280,10 @@ void TestMainWindow::entryColoursBelongToTheirDay()
         accessible(ui.Picture1)->actionInterface()->doAction(press);
         QVERIFY(keys.form()->weatherPicker() && keys.form()->weatherPicker()->isVisible());
         QCOMPARE(accessible(keys.form())->role(), QAccessible::Window);
+        QWidget plainDialog(nullptr, Qt::Dialog);
+        QCOMPARE(accessible(&plainDialog)->role(), QAccessible::Dialog);
+        QMenu popup; // Qt's own windows keep their roles
+        QCOMPARE(accessible(&popup)->role(), QAccessible::PopupMenu);
         QCOMPARE(keys.form()->accessibleDescription(), QStringLiteral("表示中の日: 2002年5月10日(金)"));
         QCOMPARE(ui.Text3[6]->accessibleName(), QStringLiteral("7時間目の教科"));
         QCOMPARE(ui.Text4[0]->accessibleName(), QStringLiteral("1時間目の授業内容"));
@@ -406,7 +410,7 @@ void TestMainWindow::searchShowsTheFoundDayAsAClickDoes()
     Form1* form = diary.form();
     DiaryFixture::type(controlsOf(form).Text4[2], QStringLiteral("朝の\nガッコウで実験"));
     diary.clickDate(QDate(2002, 6, 3));
-    DiaryFixture::type(controlsOf(form).Text5, QStringLiteral("跳び箱"));
+    DiaryFixture::type(controlsOf(form).Text5, QStringLiteral("跳び箱で実験"));
     // "検索…", the entry before the last of an entry box's menu, opens the window; Ctrl+F raises the same one.
     QTimer::singleShot(0, [] {
         QTest::keySequence(QApplication::activePopupWidget(), {Qt::Key_Up, Qt::Key_Up, Qt::Key_Return});
@@ -423,6 +427,13 @@ void TestMainWindow::searchShowsTheFoundDayAsAClickDoes()
     DiaryFixture::type(search->wordField, QStringLiteral("がっこう")); // the input method's Enter commits
     const QAbstractItemModel* rows = search->resultList->model();
     QCOMPARE(rows->index(0, 2).data().toString(), QStringLiteral("朝の 【ガッコウ】で実験（1 か所）"));
+    search->wordField->setText(QStringLiteral("実験")); // the page keys in the field page through the list
+    QCOMPARE(rows->rowCount(), 2);
+    for (const auto& [key, row] :
+         {std::pair{Qt::Key_PageDown, 1}, {Qt::Key_PageUp, 0}, {Qt::Key_Down, 1}, {Qt::Key_Up, 0}}) {
+        QTest::keyClick(search->wordField, key);
+        QCOMPARE(search->resultList->currentIndex().row(), row);
+    }
     search->wordField->setText(QStringLiteral("実験\u3000がっこう")); // as many rows, each shown anew
     QCOMPARE(rows->rowCount(), 1);
     QVERIFY(search->countLabel->text().startsWith(QStringLiteral("1 日の 1 の欄に見つかりました。")));
@@ -433,7 +444,7 @@ void TestMainWindow::searchShowsTheFoundDayAsAClickDoes()
     QTRY_VERIFY(form->isActiveWindow());
     QCOMPARE(QApplication::focusWidget(), controlsOf(form).Text4[2]);
     QCOMPARE(controlsOf(form).Text4[2]->textCursor().position(), 3);
-    QCOMPARE(diary.fileField(64, QStringLiteral("感想")), QStringLiteral("跳び箱")); // the day left is saved
+    QCOMPARE(diary.fileField(64, QStringLiteral("感想")), QStringLiteral("跳び箱で実験")); // the day left is saved
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -208,6 +208,8 @@ private slots:
         QCOMPARE(day->text(QAccessible::Name), QStringLiteral("2002年5月10日(金)"));
         QCOMPARE(table->indexOfChild(day), 12);
         QCOMPARE(t->selectedCells(), QList<QAccessibleInterface*>{day});
+        QVERIFY(day->tableCellInterface()->isSelected() && day->state().selected);
+        QVERIFY(!t->cellAt(1, 4)->tableCellInterface()->isSelected() && !t->cellAt(1, 4)->state().selected);
         QCOMPARE(t->cellAt(0, 0)->text(QAccessible::Name), QStringLiteral("2002年4月28日(日)")); // trailing
 
         // Focus and selection follow the value; days paged away are not kept.
@@ -227,6 +229,7 @@ private slots:
         QVERIFY(c.setStartOfWeek(2));
         QCOMPARE(t->columnDescription(0), QStringLiteral("月"));
         QCOMPARE(t->columnDescription(6), QStringLiteral("日"));
+        QCOMPARE(t->columnDescription(7), QString());
         QAccessibleInterface* focused = table->focusChild();
         QCOMPARE(focused->text(QAccessible::Name), QStringLiteral("2002年7月10日(水)"));
         QCOMPARE(focused->tableCellInterface()->rowIndex(), 2);

@@ -553,6 +553,20 @@ void TestWorkbook::placesNewCellsAfterDimensionsInTheirRow()
     QVERIFY(book->writeFields(Sheet1, rows, &error));
     const auto sheet = records(streamOf(readAll(book->path())), 1);
     QCOMPARE(std::count_if(sheet.cbegin(), sheet.cend(), [](const auto& r) { return std::get<1>(r) == 0x00D7; }), 2);
+
+    // A new cell takes the format its row was given (an odd index, to see all of its bits).
+    QByteArray xfs;
+    for (int i = 0; i < 18; ++i)
+        xfs += record(0x00E0, QByteArray(20, '\0'));
+    const QByteArray formattedRow =
+        record(0x0208, le16(5) + le16(0) + le16(1) + le16(255) + le32(0) + le32(0x80 | 17 << 16));
+    book = openFile(dir, workbookFile(workbookStream(xfs, {{Sheet1, formattedRow}})), &error);
+    QVERIFY2(book, qPrintable(error.detail));
+    QVERIFY(book->writeFields(Sheet1, {{4, 1, QStringLiteral("f")}}, &error));
+    QByteArray cell;
+    for (const auto& [p, type, bytes] : records(streamOf(readAll(book->path())), 1))
+        cell = type == 0x00FD ? bytes : cell;
+    QCOMPARE(cell.left(6), le16(5) + le16(1) + le16(17));
 }
 
 void TestWorkbook::refusesWhatIsNoUsableWorkbook_data()
@@ -576,6 +590,7 @@ void TestWorkbook::refusesWhatIsNoUsableWorkbook_data()
 
     QTest::newRow("empty file") << QByteArray() << ErrorKind::NotWorkbook;
     QTest::newRow("zip (.xlsx)") << QByteArray("PK\x03\x04\x14\x00\x06\x00", 8) + noise << ErrorKind::NotWorkbook;
+    QTest::newRow("web page saved as .xls") << QByteArray(" \r\n<HTML><body>") + noise << ErrorKind::NotWorkbook;
     QTest::newRow("compound file holding nothing") << compoundFile({}) << ErrorKind::NotWorkbook;
     QTest::newRow("compound file of another program")
         << compoundFile({{"WordDocument", noise}}) << ErrorKind::NotWorkbook;
@@ -632,6 +647,9 @@ void TestWorkbook::refusesWhatIsNoUsableWorkbook()
     }
     QCOMPARE(error.kind, kind);
     QVERIFY(!error.detail.isEmpty());
+    // The message names what the file seems to be.
+    static const QHash<QByteArray, QString> seems{{"zip (.xlsx)", "zip"}, {"web page saved as .xls", "HTML"}};
+    QVERIFY(error.detail.contains(seems.value(QTest::currentDataTag())));
     QCOMPARE(readAll(dir.filePath(QStringLiteral("built.xls"))), bytes);
     QVERIFY(!Workbook::open(dir.filePath(QStringLiteral("missing.xls")), &error));
     QCOMPARE(error.kind, ErrorKind::Missing);
