@@ -113,6 +113,10 @@ void TestDialogs::dialogAppliesOnOkAndSavesAtClose()
     QCOMPARE(about->windowTitle(), QStringLiteral("merrow日記lite"));
     QCOMPARE(about->lblVersion->text(), QStringLiteral("ﾊﾞｰｼﾞｮﾝ 1.2.0"));
     QVERIFY(about->swatchScheme() == Example);
+    for (int i = 0; i < 6; ++i) { // each swatch a short bar, clear of its button
+        const QRect swatch = about->swatches[i]->geometry();
+        QVERIFY(swatch.height() == 18 && swatch.width() >= 33 && swatch.right() < about->changeButtons[i]->x());
+    }
     form->Command1_Click(); // one instance
     QCOMPARE(form->openColourSettings(), about);
 
