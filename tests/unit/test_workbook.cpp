@@ -396,6 +396,15 @@ void TestWorkbook::refusesWritesItCannotMake()
     QByteArray same;
     QVERIFY(book->rewrite(Sheet1, {}, &same, &error) && same == bytes);
     QCOMPARE(readAll(path), bytes);
+    // Another sheet naming a string the table does not have: the strings cannot be renumbered.
+    const QByteArray sst = record(0x00FC, le32(1) + le32(1) + le16(1) + char(0) + "a");
+    const QByteArray broken =
+        workbookFile(workbookStream(sst, {{Sheet1, labelSst(0, 0, 0)}, {"S", labelSst(0, 0, 5)}}));
+    book = openFile(dir, broken, &error);
+    QVERIFY2(book, qPrintable(error.detail));
+    QVERIFY(!book->writeFields(Sheet1, {{1, 0, QStringLiteral("x")}}, &error));
+    QCOMPARE(error.kind, ErrorKind::Damaged);
+    QCOMPARE(readAll(book->path()), broken);
 }
 
 void TestWorkbook::keepsSharedFormulasWhenTheirCellIsOverwritten()
