@@ -3,6 +3,7 @@
 #include "search/DiarySearch.h"
 #include "store/DayRecord.h"
 #include "store/Diary.h"
+#include "store/DiaryStore.h"
 #include "store/FileHolder.h"
 #include "store/PageBinding.h"
 #include "store/PageSaver.h"
@@ -236,6 +237,10 @@ void TestDiaryModel::steadyTypingIsWrittenWithinTheDeadline()
 // the text kept and written at the retry that works.
 void TestDiaryModel::failedSavesAreToldOnceAndTriedAgain()
 {
+    // A refusal for a long text that no edit of the diary holds names no day.
+    const QString general = DiaryStore::saveErrorMessage(Diary(), {workbook::ErrorKind::FieldTooLong, {}});
+    QVERIFY2(general.contains(QStringLiteral("超えた欄があります")) && !general.contains(QStringLiteral("の「")),
+             qPrintable(general));
     SavingDiary d;
     int calls = 0;
     const Diary::Writer real = [](workbook::Workbook& book, const QList<workbook::FieldWrite>& writes,
