@@ -576,6 +576,19 @@ void TestWorkbook::placesNewCellsAfterDimensionsInTheirRow()
     for (const auto& [p, type, bytes] : records(streamOf(readAll(book->path())), 1))
         cell = type == 0x00FD ? bytes : cell;
     QCOMPARE(cell.left(6), le16(5) + le16(1) + le16(17));
+
+    // A sheet of nothing gets its cells before its EOF; a DIMENSIONS after the cells is written once.
+    for (const QByteArray& cells : {QByteArray(), labelSst(0, 0, 0) + dimensions}) {
+        const QByteArray sst = record(0x00FC, le32(1) + le32(1) + le16(1) + char(0) + "a");
+        book = openFile(dir, workbookFile(workbookStream(sst, {{Sheet1, cells}})), &error);
+        QVERIFY2(book, qPrintable(error.detail));
+        QVERIFY(book->writeFields(Sheet1, {{1, 1, QStringLiteral("x")}}, &error));
+        const auto after = records(streamOf(readAll(book->path())), 1);
+        QCOMPARE(std::get<1>(after.last()), quint16(0x000A));
+        QCOMPARE(std::count_if(after.cbegin(), after.cend(), [](const auto& r) { return std::get<1>(r) == 0x0200; }),
+                 1);
+        QCOMPARE(table(*book).field(1, 1), QStringLiteral("x"));
+    }
 }
 
 void TestWorkbook::refusesWhatIsNoUsableWorkbook_data()
