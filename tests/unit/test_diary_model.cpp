@@ -1,6 +1,7 @@
 // The diary model over a real workbook, with a fake page in place of the
 // window, and the search of its year: no widgets.
 #include "search/DiarySearch.h"
+#include "search/TextFold.h"
 #include "store/DayRecord.h"
 #include "store/Diary.h"
 #include "store/DiaryStore.h"
@@ -207,6 +208,18 @@ void TestDiaryModel::wordsFoundInFoldedFormsOncePerBox()
         QCOMPARE(listed(word), QString::fromUtf16(rows));
     june.impressions = QStringLiteral("観察"); // a changed text is folded again
     QCOMPARE(listed(u"実験"), QStringLiteral("2002年6月3日(月)7時間目 教科 [実験]*1"));
+
+    // Every character alone folds as NFKC, case folding and katakana to hiragana say, shortcuts or not.
+    for (char32_t c = 0x20; c < 0x10000; ++c) {
+        if ((c >= 0xD800 && c <= 0xDFFF) || c == u'\n' || c == u'\r')
+            continue;
+        QString expected = QString(QChar(c)).normalized(QString::NormalizationForm_KC).toCaseFolded();
+        for (QChar& ch : expected)
+            if ((ch >= QChar(0x30A1) && ch <= QChar(0x30F6)) || ch == QChar(0x30FD) || ch == QChar(0x30FE))
+                ch = QChar(ch.unicode() - 0x60);
+        const QString folded = TextFold::fold(QString(QChar(c)));
+        QVERIFY2(folded == expected, qPrintable(QString::number(uint(c), 16)));
+    }
 }
 
 // Keys every 100 ms, no pause: the file always holds what was typed a
