@@ -162,6 +162,10 @@ void TestWorkbook::readsEveryStringAndCellEncoding()
     cells += record(0x0201, cellHeader(11, 4));           // BLANK
     cells += record(0x0206, cellHeader(11, 5) + f64(9) + le16(0) + le16(3) + char(0x1E) + le16(9)); // Excel 3 FORMULA
     cells += record(0x0406, cellHeader(11, 6) + f64(38353) + le16(0) + le16(3) + char(0x1E) + le16(3)); // Excel 4
+    // Numbers read as a pupil would write them, an exponent only where that would be long.
+    const double numbers[] = {0.00001, 0.000001, 1e20, 0.1};
+    for (int i = 0; i < 4; ++i)
+        cells += record(0x0203, cellHeader(12, i) + f64(numbers[i]));
     const QByteArray file = workbookFile(workbookStream(globals, {{QStringLiteral("Other"), {}}, {Sheet1, cells}})
                                          + QByteArray(300, '\0')); // padded after the last EOF, as xlwt does
     QTemporaryDir dir;
@@ -179,9 +183,10 @@ void TestWorkbook::readsEveryStringAndCellEncoding()
         QCOMPARE(t.records.value(9),
                  QStringList({"名前", "-2147483640", "12.34", "1.5", "7", "-3", "TRUE", "#DIV/0!"}));
         QCOMPARE(t.records.value(10), QStringList({"42", "結果", "#N/A", "", "", "9", "38353"}));
+        QCOMPARE(t.records.value(11), QStringList({"0.00001", "1e-06", "1e+20", "0.1"}));
     };
     check(table(*book));
-    QCOMPARE(table(*book).recordCount(), 11);
+    QCOMPARE(table(*book).recordCount(), 12);
     QCOMPARE(table(*book, QStringLiteral("other")).recordCount(), 0); // names compare as Excel compares them
     // A write elsewhere carries the strings over, however the new table is split.
     QVERIFY2(book->writeFields(Sheet1, {{20, 1, QString(9000, u'長')}}, &error), qPrintable(error.detail));
