@@ -131,6 +131,14 @@ private slots:
         QVERIFY(c.setRange(QDate(2002, 6, 1), QDate(2002, 6, 30)));
         QCOMPARE(c.value(), QDate(2002, 6, 30));
         QCOMPARE(c.displayedMonth(), 6);
+        // Unset, the title and its arrows take the system's caption colours.
+        const QImage title = c.grab(c.titleRect()).toImage();
+        const QRgb captionText = c.palette().color(QPalette::HighlightedText).rgb();
+        bool arrowShown = false;
+        for (int y = 0; y < title.height(); ++y)
+            for (int x = 0; x < title.width(); ++x)
+                arrowShown |= title.pixel(x, y) == captionText;
+        QVERIFY(arrowShown);
     }
 
     void keyboard()
