@@ -39,6 +39,9 @@ RecordTable table(const QString& path, const QString& sheet = QStringLiteral("Sh
     return book ? table(*book, sheet) : RecordTable();
 }
 
+// A shared-string table of one string, "a".
+const QByteArray OneStringTable = record(0x00FC, le32(1) + le32(1) + le16(1) + char(0) + "a");
+
 std::unique_ptr<Workbook> openFile(const QTemporaryDir& dir, const QByteArray& bytes, Error* error)
 {
     const QString path = dir.filePath(QStringLiteral("built.xls"));
@@ -123,11 +126,11 @@ void TestWorkbook::readsEveryStringAndCellEncoding()
     const QByteArray runs = le16(0) + le16(5) + le16(2) + le16(6);
     const QByteArray phonetic = le16(1) + le16(16) + le16(0) + le16(0x31) + le16(0) + le16(3) + le16(3)
                                 + utf16(QStringLiteral("かんじ")) + le16(0);
-    QByteArray sst = le32(20) + le32(9);
-    sst += le16(3) + char(0) + QByteArray("\xE9\xB1\xFF");           // 0: Latin-1 above 0x7F
-    sst += le16(12) + char(1) + utf16(QStringLiteral("あいうえお")); // 1: UTF-16, then ...
-    QByteArray c1 = char(0) + QByteArray("ABCDEFG");                 //    ... 8-bit after the split
-    c1 += le16(4) + char(0x08) + le16(2) + "Rich" + runs.left(6);    // 2: its runs cross the boundary
+    QByteArray OneStringTable = le32(20) + le32(9);
+    OneStringTable += le16(3) + char(0) + QByteArray("\xE9\xB1\xFF");           // 0: Latin-1 above 0x7F
+    OneStringTable += le16(12) + char(1) + utf16(QStringLiteral("あいうえお")); // 1: UTF-16, then ...
+    QByteArray c1 = char(0) + QByteArray("ABCDEFG");                            //    ... 8-bit after the split
+    c1 += le16(4) + char(0x08) + le16(2) + "Rich" + runs.left(6);               // 2: its runs cross the boundary
     QByteArray c2 = runs.mid(6);
     c2 += le16(2) + char(0x05) + le32(quint32(phonetic.size())) + utf16(QStringLiteral("漢字")) + phonetic.left(6);
     QByteArray c3 = phonetic.mid(6);                            // 3: the phonetic block crosses it
@@ -136,7 +139,7 @@ void TestWorkbook::readsEveryStringAndCellEncoding()
     c4 += le16(2) + char(0);                                    // 6: header only, then ...
     QByteArray c5 = char(1) + utf16(QStringLiteral("終了"));    //    ... characters after the split
     c5 += le16(2) + char(0x01) + utf16(QStringLiteral("最後")); // 7
-    QByteArray globals = record(0x00FC, sst);
+    QByteArray globals = record(0x00FC, OneStringTable);
     for (const QByteArray& c : {c1, c2, c3, c4, c5})
         globals += record(0x003C, c);
     QByteArray cells;
@@ -204,10 +207,11 @@ void TestWorkbook::lastOfTwoRecordsForOneCellWins()
                              + record(0x0203, cellHeader(1, 1) + f64(2)) + labelSst(1, 0, 1)
                              + record(0x0203, cellHeader(2, 0) + f64(3)) + record(0x0203, cellHeader(1, 1) + f64(4))
                              + record(0x0201, cellHeader(0, 0)); // a blank empties the header cell
-    const QByteArray sst = record(0x00FC, le32(2) + le32(2) + le16(1) + char(0) + "a" + le16(1) + char(0) + "b");
+    const QByteArray OneStringTable =
+        record(0x00FC, le32(2) + le32(2) + le16(1) + char(0) + "a" + le16(1) + char(0) + "b");
     QTemporaryDir dir;
     Error error;
-    const auto book = openFile(dir, workbookFile(workbookStream(sst, {{Sheet1, cells}})), &error);
+    const auto book = openFile(dir, workbookFile(workbookStream(OneStringTable, {{Sheet1, cells}})), &error);
     QVERIFY2(book, qPrintable(error.detail));
     const QList<QStringList> expected{{"b", "4"}, {"3"}};
     QCOMPARE(table(*book).records, expected);
@@ -219,10 +223,9 @@ void TestWorkbook::lastOfTwoRecordsForOneCellWins()
 
 void TestWorkbook::readsBiff8WhateverItsStreamIsCalled()
 {
-    const QByteArray sst = record(0x00FC, le32(1) + le32(1) + le16(1) + char(0) + "a");
     // The sheet past the first 4096 bytes, after a drawing group as large.
     const QByteArray stream =
-        workbookStream(sst + record(0x00EB, QByteArray(4096, 'd')), {{Sheet1, labelSst(1, 0, 0)}});
+        workbookStream(OneStringTable + record(0x00EB, QByteArray(4096, 'd')), {{Sheet1, labelSst(1, 0, 0)}});
     QList<std::pair<const char*, QByteArray>> files;
     for (const char* name : {"Book", "BOOK", "WORKBOOK"})
         files.append({name, compoundFile({{name, stream}})});
@@ -256,9 +259,8 @@ void TestWorkbook::readsBiff8WhateverItsStreamIsCalled()
 void TestWorkbook::listsOnlyTheSheetsItReadsAsTables()
 {
     // A chart sheet named as the worksheet after it (but for case), and a macro sheet.
-    const QByteArray sst = record(0x00FC, le32(1) + le32(1) + le16(1) + char(0) + "a");
     QByteArray stream = workbookStream(
-        sst,
+        OneStringTable,
         {{Sheet1, {}}, {QStringLiteral("sheet1"), labelSst(1, 0, 0)}, {QStringLiteral("Macro1"), labelSst(1, 0, 0)}});
     stream.replace(stream.indexOf(bof(0x0010)), 20, bof(0x0020));
     stream.replace(stream.lastIndexOf(bof(0x0010)), 20, bof(0x0040));
@@ -402,9 +404,8 @@ void TestWorkbook::refusesWritesItCannotMake()
     QVERIFY(book->rewrite(Sheet1, {}, &same, &error) && same == bytes);
     QCOMPARE(readAll(path), bytes);
     // Another sheet naming a string the table does not have: the strings cannot be renumbered.
-    const QByteArray sst = record(0x00FC, le32(1) + le32(1) + le16(1) + char(0) + "a");
     const QByteArray broken =
-        workbookFile(workbookStream(sst, {{Sheet1, labelSst(0, 0, 0)}, {"S", labelSst(0, 0, 5)}}));
+        workbookFile(workbookStream(OneStringTable, {{Sheet1, labelSst(0, 0, 0)}, {"S", labelSst(0, 0, 5)}}));
     book = openFile(dir, broken, &error);
     QVERIFY2(book, qPrintable(error.detail));
     QVERIFY(!book->writeFields(Sheet1, {{1, 0, QStringLiteral("x")}}, &error));
@@ -584,8 +585,7 @@ void TestWorkbook::placesNewCellsAfterDimensionsInTheirRow()
 
     // A sheet of nothing gets its cells before its EOF; a DIMENSIONS after the cells is written once.
     for (const QByteArray& cells : {QByteArray(), labelSst(0, 0, 0) + dimensions}) {
-        const QByteArray sst = record(0x00FC, le32(1) + le32(1) + le16(1) + char(0) + "a");
-        book = openFile(dir, workbookFile(workbookStream(sst, {{Sheet1, cells}})), &error);
+        book = openFile(dir, workbookFile(workbookStream(OneStringTable, {{Sheet1, cells}})), &error);
         QVERIFY2(book, qPrintable(error.detail));
         QVERIFY(book->writeFields(Sheet1, {{1, 1, QStringLiteral("x")}}, &error));
         const auto after = records(streamOf(readAll(book->path())), 1);
@@ -603,10 +603,9 @@ void TestWorkbook::refusesWhatIsNoUsableWorkbook_data()
     const QByteArray real = readAll(dataFile(QStringLiteral("diary_libreoffice.xls")));
     QByteArray noise(4096, '\0');
     QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
-    const QByteArray sst = record(0x00FC, le32(1) + le32(1) + le16(1) + char(0) + "a");
-    const QByteArray good = workbookStream(sst, {{QStringLiteral("S"), labelSst(0, 0, 0)}});
+    const QByteArray good = workbookStream(OneStringTable, {{QStringLiteral("S"), labelSst(0, 0, 0)}});
     auto withCell = [&](const QByteArray& cell) {
-        return workbookFile(workbookStream(sst, {{QStringLiteral("S"), cell}}));
+        return workbookFile(workbookStream(OneStringTable, {{QStringLiteral("S"), cell}}));
     };
     // The FAT entry of a sector, and the directory's first sector, of a 512-byte-sector file.
     auto u32 = [](const QByteArray& b, qsizetype at) { return qFromLittleEndian<quint32>(b.constData() + at); };
