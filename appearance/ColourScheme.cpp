@@ -1,5 +1,6 @@
 #include "appearance/ColourScheme.h"
 
+#include "appearance/SchemeTarget.h"
 #include "platform/CaptionLabel.h"
 #include "platform/MonthCalendar.h"
 
@@ -15,13 +16,7 @@ void ApplyColourScheme(SchemeTarget& form, const ColourScheme& scheme)
     calendar->setColour(Role::TitleText, scheme[ColourScheme::TitleText]);
     calendar->setColour(Role::TitleBackground, scheme[ColourScheme::TitleBackground]);
     calendar->setColour(Role::TrailingText, scheme[ColourScheme::DayBackground]);
+    form.m_scheme = scheme;
 }
 
-ColourScheme CurrentColourScheme(const SchemeTarget& form)
-{
-    using Role = MonthCalendar::ColourRole;
-    const MonthCalendar* calendar = form.schemeCalendar();
-    return {{form.captionLabels().constFirst()->foreColour(), form.backColour(), calendar->colour(Role::DayText),
-             calendar->colour(Role::DayBackground), calendar->colour(Role::TitleText),
-             calendar->colour(Role::TitleBackground)}};
-}
+ColourScheme CurrentColourScheme(const SchemeTarget& form) { return form.m_scheme; }

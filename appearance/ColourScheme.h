@@ -2,10 +2,11 @@
 // calendar day text, day background, title text and title background.
 #pragma once
 
-#include "appearance/SchemeTarget.h"
 #include "platform/ColourValue.h"
 
 #include <array>
+
+class SchemeTarget;
 
 struct ColourScheme {
     enum Role { CaptionText, WindowBackground, DayText, DayBackground, TitleText, TitleBackground };
@@ -17,8 +18,9 @@ struct ColourScheme {
 
 // Puts the scheme into force: the thirteen captions, the window background,
 // then the calendar's day text, day background, title text, title background
-// and, last, its trailing days in the day background colour.
+// and, last, its trailing days in the day background colour. The window keeps
+// it as the scheme in force.
 void ApplyColourScheme(SchemeTarget& form, const ColourScheme& scheme);
 
-// The scheme in force, read back from the live controls.
+// The scheme in force: the one last applied to the window.
 ColourScheme CurrentColourScheme(const SchemeTarget& form);

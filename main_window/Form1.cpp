@@ -45,7 +45,6 @@ Form1::Form1(QWidget* parent)
     bindFields();
     m_diary->setPage(Data1);
     m_notice = new Notice(this);
-    setBackColour(ColourValue(0x00C7E8F5));
     // The client area's top-left corner at (141, 47), 625 x 641.
     setGeometry(141, 47, 625, 641);
 
@@ -168,7 +167,6 @@ QList<CaptionLabel*> Form1::captionLabels() const
 
 void Form1::setBackColour(ColourValue colour)
 {
-    m_backColour = colour;
     setWidgetColour(this, QPalette::Window, colour);
     setAutoFillBackground(true);
 }
@@ -275,19 +273,20 @@ void Form1::MonthView1_GetDayBold(const QDate&, qint16 count, QList<bool>& state
 
 void Form1::Command1_Click()
 {
-    FrmAbout* dialog = colourSettings();
-    dialog->show();
-    dialog->raise();
-    dialog->activateWindow();
-}
-
-FrmAbout* Form1::colourSettings()
-{
     if (!m_about) {
         m_about = new FrmAbout(this);
         m_about->installEventFilter(this);
     }
-    return m_about;
+    m_about->show();
+    m_about->raise();
+    m_about->activateWindow();
+}
+
+ColourScheme Form1::schemeToSave() const
+{
+    // An open dialog's picks are kept even unconfirmed; a closed one's were
+    // either applied or discarded.
+    return m_about && m_about->isVisible() ? m_about->swatchScheme() : CurrentColourScheme(*this);
 }
 
 FrmAbout* Form1::openColourSettings() const { return m_about.data(); }
@@ -417,7 +416,7 @@ bool Form1::commitData()
         return true;
     StoreDayColours();
     QString settingsError;
-    const bool settingsSaved = SaveColourScheme(colourSettings()->swatchScheme(), &settingsError);
+    const bool settingsSaved = SaveColourScheme(schemeToSave(), &settingsError);
     return m_diary->write(nullptr) && settingsSaved;
 }
 
@@ -427,7 +426,7 @@ bool Form1::Form_Unload()
     if (m_diary->isOpen() && m_tag == QLatin1String("1"))
         StoreDayColours();
     QString settingsError;
-    if (!SaveColourScheme(colourSettings()->swatchScheme(), &settingsError))
+    if (!SaveColourScheme(schemeToSave(), &settingsError))
         MessageBox::warning(this, settingsError);
 
     SaveProblem problem;

@@ -45,14 +45,11 @@ public:
     // The diary under the page: every day, the page on screen's edits included.
     Diary& diary() { return *m_diary; }
 
-    ColourValue backColour() const override { return m_backColour; }
     void setBackColour(ColourValue colour) override;
     MonthCalendar* schemeCalendar() const override { return MonthView1; }
     void setWeather(const QPixmap& picture, const QString& path) override;
     QString weatherPath() const override;
 
-    // The colour settings dialog, loaded hidden when it is not open yet.
-    FrmAbout* colourSettings();
     FrmAbout* openColourSettings() const;
     Form2* weatherPicker() const;
     SearchWindow* searchWindow() const;
@@ -129,6 +126,7 @@ private:
     // The box whose colour a colour field (Day::ColourField) keeps.
     EntryBox* colouredBox(int field) const;
     bool Form_Unload();
+    ColourScheme schemeToSave() const;
     // Ctrl+P prints, Ctrl+Shift+P exports a PDF: the day on screen, its week, month or year.
     void printDiary(bool toPdf);
     void createShortcuts();
@@ -140,7 +138,6 @@ private:
     // Told without taking the keyboard: what the saves found while the pupil writes.
     Notice* m_notice = nullptr;
     QString m_tag = QStringLiteral("0");
-    ColourValue m_backColour;
     QPointer<FrmAbout> m_about;
     QPointer<Form2> m_weather;
     QPointer<SearchWindow> m_search;

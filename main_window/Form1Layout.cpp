@@ -2,6 +2,7 @@
 // design colours and keyboard order. Positions are in twips.
 #include "main_window/Form1.h"
 
+#include "appearance/ColourScheme.h"
 #include "main_window/DataControl.h"
 #include "platform/CaptionLabel.h"
 #include "platform/EntryBox.h"
@@ -16,8 +17,6 @@
 
 namespace {
 
-constexpr ColourValue CaptionDesignColour{0x000C72A9};
-
 CaptionLabel* caption(QWidget* form, const char* name, const QString& text, QRect twips, double points, bool bold,
                       bool italic = false)
 {
@@ -25,7 +24,6 @@ CaptionLabel* caption(QWidget* form, const char* name, const QString& text, QRec
     label->setObjectName(QLatin1String(name));
     label->setGeometry(Twips::rect(twips.x(), twips.y(), twips.width(), twips.height()));
     label->setFont(Fonts::font(Fonts::Gothic, points, bold, italic));
-    label->setForeColour(CaptionDesignColour);
     return label;
 }
 
@@ -62,13 +60,6 @@ void Form1::createControls()
     MonthView1->setFont(Fonts::font(Fonts::Gothic, 9));
     MonthView1->setRange(DiaryYear.first, DiaryYear.last());
     MonthView1->setValue(DiaryYear.first);
-    // Design colours, replaced by the colour scheme before the window is first shown.
-    using Role = MonthCalendar::ColourRole;
-    MonthView1->setColour(Role::DayText, ColourValue(0x00000000));
-    MonthView1->setColour(Role::DayBackground, ColourValue(0x00FFFFFF));
-    MonthView1->setColour(Role::TitleText, ColourValue(0x00FFFFFF));
-    MonthView1->setColour(Role::TitleBackground, ColourValue(0x000C72A9));
-    MonthView1->setColour(Role::TrailingText, ColourValue(0x00FFFFFF));
 
     Label1 = caption(this, "Label1", QStringLiteral("今日の予定"), {360, 2880, 2055, 375}, 14.25, true);
     Text1 = entry(this, QStringLiteral("Text1"), 240, 3240, 2295, 1935);
@@ -115,6 +106,10 @@ void Form1::createControls()
     for (int i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
     describeControls();
+    // The design's colours, in force until the settings file's scheme replaces
+    // them before the window is first shown, and kept when that file is bad.
+    ApplyColourScheme(*this, {{ColourValue(0x000C72A9), ColourValue(0x00C7E8F5), ColourValue(0x00000000),
+                               ColourValue(0x00FFFFFF), ColourValue(0x00FFFFFF), ColourValue(0x000C72A9)}});
 }
 
 // What a screen reader says of each control; the calendar adds the selected

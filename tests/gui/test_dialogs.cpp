@@ -51,16 +51,20 @@ void TestDialogs::schemeColoursCaptionsNotEntries()
     QVERIFY(writeAll(SettingsFile::path(), "12,34\r\nnot a colour\r\n")); // a bad file: the design's colours
     QVERIFY(diary.start());
     Form1* form = diary.form();
-    const ColourScheme design = CurrentColourScheme(*form);
-    QCOMPARE(design[ColourScheme::CaptionText], ColourValue(0x000C72A9));
-    QCOMPARE(design[ColourScheme::WindowBackground], ColourValue(0x00C7E8F5));
+    const ColourScheme design{{ColourValue(0x000C72A9), ColourValue(0x00C7E8F5), ColourValue(0), ColourValue(0xFFFFFF),
+                               ColourValue(0xFFFFFF), ColourValue(0x000C72A9)}};
+    QVERIFY(CurrentColourScheme(*form) == design);
     const QImage boxBefore = controlsOf(form).Text1->grab().toImage();
     ApplyColourScheme(*form, Other);
     QVERIFY(CurrentColourScheme(*form) == Other);
     QCOMPARE(form->captionLabels().size(), 13);
     for (CaptionLabel* label : form->captionLabels())
         QCOMPARE(label->foreColour(), Other[ColourScheme::CaptionText]);
-    QCOMPARE(controlsOf(form).MonthView1->colour(Role::TrailingText), Other[ColourScheme::DayBackground]);
+    const MonthCalendar* calendar = controlsOf(form).MonthView1;
+    const Role roles[] = {Role::DayText, Role::DayBackground, Role::TitleText, Role::TitleBackground};
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(calendar->colour(roles[i]), Other[ColourScheme::DayText + i]);
+    QCOMPARE(calendar->colour(Role::TrailingText), Other[ColourScheme::DayBackground]);
     QCOMPARE(form->palette().color(QPalette::Window), QColor(0, 255, 0));
     QCOMPARE(controlsOf(form).Text1->grab().toImage(), boxBefore); // entry boxes, frames included, as before
     QCOMPARE(controlsOf(form).Text3[0]->foreColour(), ColourValue::system(ColourValue::WindowText));
@@ -132,8 +136,10 @@ void TestDialogs::dialogAppliesOnOkAndSavesAtClose()
     QCOMPARE(about->swatches[2]->accessibleDescription(), QStringLiteral("赤 51、緑 34、青 17"));
     QCOMPARE(about->focusWidget(), about->changeButtons[0]); // back from the chooser
     QTest::keyClick(about, Qt::Key_Escape);
-    QTRY_VERIFY(!form->openColourSettings());
     QVERIFY(CurrentColourScheme(*form) == Example);
+    QVERIFY(form->commitData()); // closed, even if not yet gone: its picks are not saved
+    QCOMPARE(readAll(SettingsFile::path()), ExampleFile);
+    QTRY_VERIFY(!form->openColourSettings());
     form->Label7_Click();
     QTest::keyClick(form->weatherPicker(), Qt::Key_Escape);
     QTRY_VERIFY(!form->weatherPicker());
