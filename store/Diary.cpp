@@ -2,31 +2,13 @@
 
 #include "store/DayRecord.h"
 #include "store/DiaryStore.h"
-#include "store/FileHolder.h"
 #include "store/PageBinding.h"
 
 #include <QFileInfo>
 
-#include <future>
-
 namespace {
 
 using workbook::ErrorKind;
-
-bool isNumeric(const workbook::RecordTable& table, int column)
-{
-    return DayRecord::isColourColumn(table.columnNames.value(column));
-}
-
-void setField(workbook::RecordTable& table, int record, int column, const QString& text)
-{
-    if (record < 0 || record >= table.recordCount() || column < 0)
-        return;
-    QStringList& fields = table.records[record];
-    while (fields.size() <= column)
-        fields.append(QString());
-    fields[column] = text;
-}
 
 // The page's text boxes keep line breaks as LF; a field written elsewhere
 // with CR LF must not look edited just because a box normalised it.
@@ -47,31 +29,6 @@ QString bothTexts(const QString& mine, const QString& theirs)
 }
 
 } // namespace
-
-// What one write or look at the file did, on whichever thread ran it.
-struct Diary::Outcome {
-    bool ok = true;
-    QString holder; // another program held the file: nothing was written
-    workbook::Error error;
-    QList<workbook::FieldWrite> writes;
-    workbook::SaveNote note = workbook::SaveNote::None;
-    // The file had changed: read again, nothing written.
-    std::unique_ptr<workbook::Workbook> reread;
-    workbook::RecordTable table;
-};
-
-struct Diary::BackgroundWrite {
-    std::future<Outcome> result;
-};
-
-Diary::Diary()
-    : m_writer([](workbook::Workbook& book, const QList<workbook::FieldWrite>& writes, workbook::Error* error) {
-        return book.writeFields(DayRecord::SheetName, writes, error);
-    })
-{
-}
-
-Diary::~Diary() { finishWrite(nullptr); }
 
 bool Diary::open(const QString& path, QString* message)
 {
@@ -96,12 +53,13 @@ bool Diary::open(const QString& path, QString* message)
     normaliseLineBreaks(table);
     m_book = std::move(book);
     m_table = std::move(table);
+    m_columns = DayColumns(m_table.columnNames);
     m_fileTable = m_table;
     m_pending.clear();
     m_written.clear();
     m_numbersAsText.clear();
     for (const auto& cell : std::as_const(m_table.numbersAsText)) {
-        if (isNumeric(m_table, cell.second))
+        if (DayRecord::isColourColumn(m_table.columnNames.value(cell.second)))
             m_numbersAsText.insert(cell);
     }
     m_current = 0;
@@ -116,10 +74,9 @@ void Diary::collectPage()
     const int record = m_current;
     if (!m_page || !isOpen())
         return;
-    const DayColumns columns(m_table.columnNames);
-    Day onPage = columns.dayOf(m_table.records.value(record));
+    Day onPage = m_columns.dayOf(m_table.records.value(record));
     m_page->readPage(onPage);
-    for (const auto& [column, text] : columns.fieldsOf(onPage))
+    for (const auto& [column, text] : m_columns.fieldsOf(onPage))
         storeField(record, column, text);
 }
 
@@ -127,7 +84,7 @@ bool Diary::storeField(int record, int column, const QString& text)
 {
     if (!isDiaryRecord({record, column}) || column < 0 || text == m_table.field(record, column))
         return false;
-    setField(m_table, record, column, text);
+    m_table.setField(record, column, text);
     m_pending.insert({record, column}, text);
     return true;
 }
@@ -135,7 +92,7 @@ bool Diary::storeField(int record, int column, const QString& text)
 void Diary::showCurrent()
 {
     if (m_page)
-        m_page->showDay(DayColumns(m_table.columnNames).dayOf(m_table.records.value(m_current)));
+        m_page->showDay(m_columns.dayOf(m_table.records.value(m_current)));
 }
 
 void Diary::showDate(const QDate& date)
@@ -153,7 +110,7 @@ Day Diary::day(const QDate& date)
     if (record < 0)
         return {};
     collectPage();
-    return DayColumns(m_table.columnNames).dayOf(m_table.records.value(record));
+    return m_columns.dayOf(m_table.records.value(record));
 }
 
 void Diary::forEachDay(const std::function<void(const QDate&, const Day&)>& visit)
@@ -161,9 +118,8 @@ void Diary::forEachDay(const std::function<void(const QDate&, const Day&)>& visi
     if (!isOpen())
         return;
     collectPage();
-    const DayColumns columns(m_table.columnNames);
     for (int record = 0; record < DiaryYear.days; ++record)
-        visit(DiaryYear.dateOf(record), columns.dayOf(m_table.records.value(record)));
+        visit(DiaryYear.dateOf(record), m_columns.dayOf(m_table.records.value(record)));
 }
 
 QDate Diary::lastTimetableDay(const QDate& date)
@@ -171,9 +127,8 @@ QDate Diary::lastTimetableDay(const QDate& date)
     if (!isOpen())
         return {};
     collectPage();
-    const DayColumns columns(m_table.columnNames);
     for (QDate earlier = date.addDays(-7); earlier >= DiaryYear.first; earlier = earlier.addDays(-7)) {
-        const Day day = columns.dayOf(m_table.records.value(recordOf(earlier)));
+        const Day day = m_columns.dayOf(m_table.records.value(recordOf(earlier)));
         if (std::any_of(day.subjects.cbegin(), day.subjects.cend(), [](const QString& s) { return !s.isEmpty(); }))
             return earlier;
     }
@@ -187,7 +142,7 @@ void Diary::setDay(const QDate& date, const Day& day)
         return;
     collectPage();
     bool changed = false;
-    for (const auto& [column, text] : DayColumns(m_table.columnNames).fieldsOf(day))
+    for (const auto& [column, text] : m_columns.fieldsOf(day))
         changed |= storeField(record, column, text);
     if (changed && record == m_current)
         showCurrent();
@@ -204,167 +159,6 @@ void Diary::storeNumbersAsNumbers()
         } else {
             ++it;
         }
-    }
-}
-
-bool Diary::canStart(QString* holder, bool despiteHolder)
-{
-    if (!isOpen() || isWriting())
-        return false;
-    collectPage();
-    if (m_pending.isEmpty() && !m_checkFile)
-        return false;
-    *holder = despiteHolder ? QString() : FileHolder::of(m_path);
-    return true;
-}
-
-std::function<Diary::Outcome()> Diary::nextJob(const QString& holder)
-{
-    m_checkFile = false;
-    // Written while another program holds the file, the text would be dropped
-    // by that program's next save: the file is only looked at.
-    QList<workbook::FieldWrite> writes;
-    if (holder.isEmpty()) {
-        writes.reserve(m_pending.size());
-        for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it)
-            writes.append({it.key().first, it.key().second, it.value(), isNumeric(m_table, it.key().second)});
-    }
-    // A vanished file is made again even with nothing pending: the diary holds the whole year.
-    const QList<workbook::FieldWrite> anew =
-        !holder.isEmpty()  ? writes
-        : writes.isEmpty() ? QList<workbook::FieldWrite>{{-1, 0, m_table.columnNames.value(0), false}}
-                           : writes;
-    return [book = m_book.get(), writes, anew, writer = m_writer, holder] {
-        Outcome outcome;
-        outcome.holder = holder;
-        try {
-            if (book->changedOnDisk()) {
-                workbook::Error error;
-                auto fresh = workbook::Workbook::open(book->path(), &error);
-                if (fresh && fresh->readTable(DayRecord::SheetName, &outcome.table, &error)) {
-                    outcome.reread = std::move(fresh);
-                    return outcome;
-                }
-                if (error.kind != ErrorKind::Missing) {
-                    outcome.ok = false;
-                    outcome.error = error;
-                    return outcome;
-                }
-                outcome.writes = anew;
-            } else {
-                outcome.writes = writes;
-            }
-            if (!outcome.writes.isEmpty()) {
-                outcome.ok = writer(*book, outcome.writes, &outcome.error);
-                outcome.note = book->lastSaveNote();
-            }
-        } catch (const std::exception& e) {
-            // Out of memory, say: a failed save like any other, tried again later.
-            outcome.ok = false;
-            outcome.error = {ErrorKind::WriteFailed, QString::fromLocal8Bit(e.what())};
-        } catch (...) {
-            outcome.ok = false;
-            outcome.error = {ErrorKind::WriteFailed, QString()};
-        }
-        if (!outcome.ok)
-            outcome.writes.clear();
-        return outcome;
-    };
-}
-
-bool Diary::write(SaveProblem* problem, bool despiteHolder)
-{
-    if (!isOpen())
-        return true;
-    finishWrite(nullptr); // what a failed worker write left pending is written here
-    SaveProblem local;
-    SaveProblem* p = problem ? problem : &local;
-    // A file read in anew leaves edits to write; a third change on disk in a row is left for later.
-    for (int round = 0; round < 3; ++round) {
-        QString holder;
-        if (!canStart(&holder, despiteHolder))
-            return m_pending.isEmpty();
-        if (!take(nextJob(holder)(), p))
-            return false;
-    }
-    return m_pending.isEmpty();
-}
-
-bool Diary::startWrite()
-{
-    QString holder;
-    if (!canStart(&holder))
-        return false;
-    auto job = nextJob(holder);
-    m_running = std::make_unique<BackgroundWrite>();
-    if (m_background) {
-        try {
-            m_running->result = std::async(std::launch::async, job);
-            return true;
-        } catch (const std::system_error&) {
-            // No thread to be had: the save runs here instead.
-        }
-    }
-    std::promise<Outcome> done;
-    done.set_value(job());
-    m_running->result = done.get_future();
-    return true;
-}
-
-bool Diary::isWriting() const
-{
-    return m_running && m_running->result.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
-}
-
-bool Diary::finishWrite(SaveProblem* problem)
-{
-    if (!m_running)
-        return true;
-    Outcome outcome = m_running->result.get();
-    m_running.reset();
-    SaveProblem ignored;
-    return take(std::move(outcome), problem ? problem : &ignored);
-}
-
-bool Diary::take(Outcome outcome, SaveProblem* problem)
-{
-    if (!outcome.ok) {
-        problem->error = outcome.error;
-        return false;
-    }
-    if (outcome.reread && !takeInFile(std::move(outcome.reread), std::move(outcome.table), problem))
-        return false;
-    if (!outcome.holder.isEmpty() && !m_pending.isEmpty()) {
-        problem->holder = outcome.holder;
-        return false;
-    }
-    written(outcome.writes, outcome.note);
-    if (outcome.note == workbook::SaveNote::MergedOtherChanges) {
-        // Another program saved between the look and the write: its changes are in the file now.
-        workbook::RecordTable merged;
-        if (m_book->readTable(DayRecord::SheetName, &merged, nullptr))
-            return takeInFile(nullptr, std::move(merged), problem);
-    }
-    return true;
-}
-
-void Diary::written(const QList<workbook::FieldWrite>& writes, workbook::SaveNote note)
-{
-    if (note == workbook::SaveNote::Recreated)
-        m_report.recreated = true;
-    for (const workbook::FieldWrite& w : writes) {
-        const Key key{w.record, w.column};
-        if (!isDiaryRecord(key))
-            continue;
-        Written& mine = m_written[key];
-        const QString prior = m_fileTable.field(w.record, w.column);
-        if (!mine.priors.contains(prior))
-            mine.priors.append(prior);
-        mine.text = w.text;
-        setField(m_fileTable, w.record, w.column, w.text);
-        const auto it = m_pending.find(key);
-        if (it != m_pending.end() && *it == w.text)
-            m_pending.erase(it);
     }
 }
 
@@ -413,14 +207,14 @@ bool Diary::takeInFile(std::unique_ptr<workbook::Workbook> book, workbook::Recor
                 m_report.bothChanged.append({date, column});
                 history.priors.append(theirs);
             }
-            setField(view, now.first, now.second, both);
+            view.setField(now.first, now.second, both);
             if (both != theirs)
                 pending.insert(now, both);
             if (wrote)
                 written.insert(now, history);
             continue;
         }
-        setField(view, now.first, now.second, mine);
+        view.setField(now.first, now.second, mine);
         pending.insert(now, mine);
         if (wrote)
             written.insert(now, history);
@@ -429,11 +223,12 @@ bool Diary::takeInFile(std::unique_ptr<workbook::Workbook> book, workbook::Recor
         m_book = std::move(book);
     m_fileTable = disk;
     m_table = std::move(view);
+    m_columns = DayColumns(m_table.columnNames);
     m_pending = std::move(pending);
     m_written = std::move(written);
     m_numbersAsText.clear();
     for (const auto& cell : std::as_const(disk.numbersAsText)) {
-        if (isNumeric(disk, cell.second) && !m_pending.contains(cell))
+        if (DayRecord::isColourColumn(disk.columnNames.value(cell.second)) && !m_pending.contains(cell))
             m_numbersAsText.insert(cell);
     }
     m_report.otherChanges = true;

@@ -137,6 +137,7 @@ private:
     std::unique_ptr<workbook::Workbook> m_book;
     workbook::RecordTable m_table;     // the file with the pending edits
     workbook::RecordTable m_fileTable; // the file as the diary last read or wrote it
+    DayColumns m_columns{{}};          // where m_table keeps each field of a day
     PageBinding* m_page = nullptr;
     int m_current = 0;            // record of the day on screen
     QMap<Key, QString> m_pending; // not yet in the file; m_table already holds it

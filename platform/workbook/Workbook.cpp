@@ -135,6 +135,16 @@ QString RecordTable::field(int record, int column) const
     return records[record].value(column);
 }
 
+void RecordTable::setField(int record, int column, const QString& text)
+{
+    if (record < 0 || record >= records.size() || column < 0)
+        return;
+    QStringList& fields = records[record];
+    while (fields.size() <= column)
+        fields.append(QString());
+    fields[column] = text;
+}
+
 struct Workbook::Private {
     QString path;
     QByteArray fileBytes; // the file exactly as last read or written

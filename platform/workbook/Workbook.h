@@ -58,6 +58,9 @@ public:
     // Text of one field; an empty cell, or a column beyond the row's last cell, is
     // empty text. Record -1 is the header row.
     QString field(int record, int column) const;
+    // Sets one field of an existing record, padding the record with empty
+    // fields up to the column; anything else is ignored.
+    void setField(int record, int column, const QString& text);
 };
 
 // One field to write: record and column are as in RecordTable (record 0 is sheet
