@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 // Shows the plan and the plan's colour, as two boxes of the window would.
@@ -329,6 +331,16 @@ void TestDiaryModel::anotherProgramsSavesAreReadAndLoseNothing()
                  && d.notices[0].contains(
                      QStringLiteral("2002年5月10日の「今日の予定」は、この日記とほかのプログラムの両方で")),
              qPrintable(d.notices.join(u'|')));
+
+    // A save that kept all the diary wrote is only read: the file stays the other program's.
+    saveElsewhere(d.path, june, DayRecord::attendance(), QStringLiteral("欠席"));
+    struct stat theirs{}, after{};
+    QCOMPARE(::stat(QFile::encodeName(d.path).constData(), &theirs), 0);
+    d.saver.fileMayHaveChanged();
+    d.wait(PageSaver::SettleMs + PageSaver::PollMs);
+    QCOMPARE(d.diary.day(june).attendance, QStringLiteral("欠席"));
+    QCOMPARE(::stat(QFile::encodeName(d.path).constData(), &after), 0);
+    QCOMPARE(after.st_ino, theirs.st_ino); // written, it would be a new file renamed over it
 
     // Removed: made again at once from what the diary holds, and said so.
     QVERIFY(QFile::remove(d.path));
