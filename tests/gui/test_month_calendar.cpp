@@ -139,6 +139,14 @@ private slots:
             for (int x = 0; x < title.width(); ++x)
                 arrowShown |= title.pixel(x, y) == captionText;
         QVERIFY(arrowShown);
+
+        // A range starting on a month's last day or ending on its first still pages to that month.
+        QVERIFY(c.setRange(QDate(2002, 5, 31), QDate(2002, 7, 1)));
+        cal.press(c.previousArrowRect().center());
+        QCOMPARE(c.displayedMonth(), 5);
+        for (int i = 0; i < 3; ++i)
+            cal.press(c.nextArrowRect().center());
+        QCOMPARE(c.displayedMonth(), 7);
     }
 
     void keyboard()
