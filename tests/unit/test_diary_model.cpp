@@ -334,7 +334,7 @@ void TestDiaryModel::anotherProgramsSavesAreReadAndLoseNothing()
 
     // A save that kept all the diary wrote is only read: the file stays the other program's.
     saveElsewhere(d.path, june, DayRecord::attendance(), QStringLiteral("欠席"));
-    struct stat theirs{}, after{};
+    struct stat theirs = {}, after = {};
     QCOMPARE(::stat(QFile::encodeName(d.path).constData(), &theirs), 0);
     d.saver.fileMayHaveChanged();
     d.wait(PageSaver::SettleMs + PageSaver::PollMs);
