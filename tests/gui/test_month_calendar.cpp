@@ -123,6 +123,8 @@ private slots:
         c.setValue(QDate(2002, 5, 10));
         QCOMPARE(c.dayRect(QDate(2002, 5, 1)), QRect(68, 37, 22, 18));
         QCOMPARE(c.dayRect(QDate(2002, 6, 8)), QRect(134, 129, 23, 19));
+        // The arrows: squares filling the title band but for a pixel above and below.
+        QVERIFY(c.previousArrowRect() == QRect(2, 1, 17, 17) && c.nextArrowRect() == QRect(140, 1, 17, 17));
         QVERIFY(c.setValue(kMin) && c.setValue(kMax));
         QVERIFY(!c.setValue(QDate(2002, 3, 31)) && !c.setValue(QDate(2003, 4, 1)) && !c.setValue(QDate()));
         QCOMPARE(c.value(), kMax);
