@@ -623,6 +623,9 @@ void TestWorkbook::refusesWhatIsNoUsableWorkbook_data()
     QTest::newRow("truncated workbook") << real.left(real.size() / 2) << ErrorKind::Damaged;
     QTest::newRow("last sector ending inside the stream")
         << handLaidCompoundFile(good + QByteArray(5000, '\0'), 12, Laid::CutShort).chopped(1) << ErrorKind::Damaged;
+    // Its directory in a last sector of one byte: reading its entries would run past the file.
+    QByteArray shortDirectory = handLaidCompoundFile(good + QByteArray(4097 - good.size(), '\0'), 9, Laid::CutShort);
+    QTest::newRow("directory in a cut last sector") << shortDirectory.replace(0x30, 4, le32(10)) << ErrorKind::Damaged;
     QTest::newRow("BIFF5 Book stream") << readAll(dataFile(QStringLiteral("old_biff5.xls"))) << ErrorKind::OldFormat;
     QTest::newRow("Excel 2.1 worksheet, no compound file")
         << record(0x0009, le16(2) + le16(0x10)) + eof() << ErrorKind::OldFormat;
