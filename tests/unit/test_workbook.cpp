@@ -583,6 +583,18 @@ void TestWorkbook::placesNewCellsAfterDimensionsInTheirRow()
         cell = type == 0x00FD ? bytes : cell;
     QCOMPARE(cell.left(6), le16(5) + le16(1) + le16(17));
 
+    // A new row takes the sheet's default height, unless that is 0 (a record after it, to read past).
+    for (const auto& [height, expected] : {std::pair{300, 300}, {0, 255}}) {
+        const QByteArray sheet = record(0x0225, le16(0) + le16(quint16(height))) + record(0x023E, QByteArray(18, '\0'));
+        book = openFile(dir, workbookFile(workbookStream({}, {{Sheet1, sheet}})), &error);
+        QVERIFY2(book, qPrintable(error.detail));
+        QVERIFY(book->writeFields(Sheet1, {{2, 0, QStringLiteral("h")}}, &error));
+        QByteArray row;
+        for (const auto& [p, type, bytes] : records(streamOf(readAll(book->path())), 1))
+            row = type == 0x0208 ? bytes : row;
+        QCOMPARE(row.mid(6, 2), le16(quint16(expected)));
+    }
+
     // A sheet of nothing gets its cells before its EOF; a DIMENSIONS after the cells is written once.
     for (const QByteArray& cells : {QByteArray(), labelSst(0, 0, 0) + dimensions}) {
         book = openFile(dir, workbookFile(workbookStream(OneStringTable, {{Sheet1, cells}})), &error);
