@@ -658,6 +658,8 @@ void TestWorkbook::refusesWhatIsNoUsableWorkbook_data()
         << workbookFile(workbookStream(record(0x00FC, le32(1) + le32(1) + le16(65535) + char(1) + "ab"), {{"S", {}}}))
         << ErrorKind::Damaged;
     const QByteArray shortUtf16 = record(0x00FC, le32(1) + le32(1) + le16(3) + char(1) + utf16("ab"));
+    QTest::newRow("string without its flags")
+        << workbookFile(workbookStream(record(0x00FC, le32(1) + le32(1) + le16(0)), {{"S", {}}})) << ErrorKind::Damaged;
     QTest::newRow("UTF-16 string past the table")
         << workbookFile(workbookStream(shortUtf16, {{"S", {}}})) << ErrorKind::Damaged;
     QTest::newRow("directory chain loop") << patched(fatEntryOfDir, dirStart) << ErrorKind::Damaged;
