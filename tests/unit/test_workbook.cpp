@@ -639,8 +639,8 @@ void TestWorkbook::refusesWhatIsNoUsableWorkbook_data()
     QByteArray shortDirectory = handLaidCompoundFile(good + QByteArray(4097 - good.size(), '\0'), 9, Laid::CutShort);
     QTest::newRow("directory in a cut last sector") << shortDirectory.replace(0x30, 4, le32(10)) << ErrorKind::Damaged;
     QTest::newRow("BIFF5 Book stream") << readAll(dataFile(QStringLiteral("old_biff5.xls"))) << ErrorKind::OldFormat;
-    QTest::newRow("Excel 2.1 worksheet, no compound file")
-        << record(0x0009, le16(2) + le16(0x10)) + eof() << ErrorKind::OldFormat;
+    QTest::newRow("Excel 2.1 worksheet's BOF alone, no compound file")
+        << record(0x0009, le16(2) + le16(0x10)) << ErrorKind::OldFormat;
     QTest::newRow("BIFF5 in a Workbook stream") << workbookFile(bof(0x0005, 0x0500) + eof()) << ErrorKind::OldFormat;
     QTest::newRow("FILEPASS") << workbookFile(bof(0x0005) + record(0x002F, le16(1) + QByteArray(52, 'k'))
                                               + good.mid(20))
@@ -654,6 +654,9 @@ void TestWorkbook::refusesWhatIsNoUsableWorkbook_data()
         << ErrorKind::Damaged;
     QTest::newRow("sheet beyond the stream")
         << workbookFile(workbookStream({}, {{"S", {}}}).replace(24, 4, le32(0x7FFFFFFF))) << ErrorKind::Damaged;
+    const QByteArray twoSheets = workbookStream({}, {{"S", {}}, {"T", {}}});
+    QTest::newRow("two sheets at one place")
+        << workbookFile(QByteArray(twoSheets).replace(38, 4, twoSheets.mid(24, 4))) << ErrorKind::Damaged;
     QTest::newRow("string longer than the table")
         << workbookFile(workbookStream(record(0x00FC, le32(1) + le32(1) + le16(65535) + char(1) + "ab"), {{"S", {}}}))
         << ErrorKind::Damaged;
