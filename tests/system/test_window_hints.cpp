@@ -87,7 +87,8 @@ void TestWindowHints::splashHasNoTitleAndHandsOverToToday()
         QCOMPARE(nativeProperty(&splash, "WM_NAME"), QByteArray());
         QCOMPARE(splash.size(), QSize(377, 170));
         const QLabel* version = splash.findChild<QLabel*>(QStringLiteral("lblVersion"));
-        QVERIFY(version->text() == QStringLiteral("ver1.2") && version->font().bold());
+        QVERIFY(version->text() == QStringLiteral("ver1.2") && version->font().bold()
+                && version->font().pointSizeF() == 12);
         QCOMPARE(splash.findChild<QLabel*>(QStringLiteral("lblProductName"))->text(),
                  QStringLiteral("Merrow 日記\u3000"));
         QCOMPARE(splash.grab().toImage().pixelColor(370, 165), QColor(162, 215, 225));
