@@ -25,10 +25,39 @@
 class TestPrinting : public QObject {
     Q_OBJECT
 private slots:
+    void rangesKeepToTheYearAndAreNamed();
     void monthExportHoldsTheDaysWritten();
     void saveDialogsMemoryGoesWithTheProgram();
     void saveDialogShowsColumnsWhole();
 };
+
+// Each range with its first and last day, its name and its file name.
+void TestPrinting::rangesKeepToTheYearAndAreNamed()
+{
+    using R = PrintRange;
+    const auto is = [](const R& r, const QDate& first, const QDate& last, const char* name, const char* file) {
+        return r.first == first && r.last == last && r.name() == QString::fromUtf8(name)
+               && (!file || r.fileName() == QString::fromUtf8(file));
+    };
+    const QDate friday(2002, 5, 10);
+    QVERIFY(is(R::around(friday, R::Day, 1), friday, friday, "2002年5月10日(金)", "日記_2002年5月10日.pdf"));
+    QVERIFY(is(R::around(friday, R::Week, 1), QDate(2002, 5, 5), QDate(2002, 5, 11), "2002年5月5日〜11日",
+               "日記_2002年5月5日の週.pdf"));
+    QVERIFY(is(R::around(friday, R::Week, 2), QDate(2002, 5, 6), QDate(2002, 5, 12), "2002年5月6日〜12日", nullptr));
+    QVERIFY(is(R::around(friday, R::Week, 7), QDate(2002, 5, 4), QDate(2002, 5, 10), "2002年5月4日〜10日", nullptr));
+    QVERIFY(is(R::around(QDate(2002, 5, 31), R::Week, 1), QDate(2002, 5, 26), QDate(2002, 6, 1),
+               "2002年5月26日〜6月1日", nullptr));
+    QVERIFY(is(R::around(QDate(2002, 12, 31), R::Week, 1), QDate(2002, 12, 29), QDate(2003, 1, 4),
+               "2002年12月29日〜2003年1月4日", nullptr));
+    // Weeks and months at the ends of the year stop there.
+    QVERIFY(is(R::around(QDate(2002, 4, 2), R::Week, 1), QDate(2002, 4, 1), QDate(2002, 4, 6), "2002年4月1日〜6日",
+               nullptr));
+    QVERIFY(is(R::around(QDate(2003, 3, 31), R::Week, 1), QDate(2003, 3, 30), QDate(2003, 3, 31), "2003年3月30日〜31日",
+               nullptr));
+    QVERIFY(is(R::around(QDate(2003, 2, 14), R::Month, 1), QDate(2003, 2, 1), QDate(2003, 2, 28), "2003年2月",
+               "日記_2003年2月.pdf"));
+    QVERIFY(is(R::around(friday, R::Year, 1), QDate(2002, 4, 1), QDate(2003, 3, 31), "2002年度", "日記_2002年度.pdf"));
+}
 
 void TestPrinting::monthExportHoldsTheDaysWritten()
 {
