@@ -342,6 +342,19 @@ void TestDiaryModel::anotherProgramsSavesAreReadAndLoseNothing()
     QCOMPARE(::stat(QFile::encodeName(d.path).constData(), &after), 0);
     QCOMPARE(after.st_ino, theirs.st_ino); // written, it would be a new file renamed over it
 
+    // Another program saves between the diary's look at the file and its write: both stay, and the diary knows.
+    bool raced = false;
+    d.diary.setWriterForTesting([&](workbook::Workbook& book, const auto& writes, workbook::Error* error) {
+        if (!std::exchange(raced, true))
+            saveElsewhere(d.path, june, DayRecord::attendance(), QStringLiteral("遅刻"));
+        return book.writeFields(DayRecord::SheetName, writes, error);
+    });
+    d.type(QStringLiteral("。"));
+    QVERIFY(d.diary.write(nullptr) && raced);
+    QCOMPARE(d.diary.day(june).attendance, QStringLiteral("遅刻"));
+    QCOMPARE(fileField(d.path, june, DayRecord::attendance()), QStringLiteral("遅刻"));
+    QCOMPARE(d.filePlan(), both + QStringLiteral("。"));
+
     // Removed: made again at once from what the diary holds, and said so.
     QVERIFY(QFile::remove(d.path));
     d.notices.clear();

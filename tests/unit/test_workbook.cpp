@@ -322,6 +322,15 @@ void TestWorkbook::writeChangesOnlyTheWrittenFields()
     for (int r = 0; r < 401; ++r)
         for (int c = 0; c <= added; ++c)
             QVERIFY2(after.field(r, c) == expected.field(r, c), qPrintable(QStringLiteral("%1,%2").arg(r).arg(c)));
+    QCOMPARE(book->lastSaveNote(), SaveNote::None);
+
+    // Another program's save since the last write: the next one goes onto its version.
+    QVERIFY(Workbook::open(path, &error)->writeFields(Sheet1, {{2, plan, QStringLiteral("よそ")}}, &error));
+    QVERIFY(book->writeFields(Sheet1, {{3, plan, QStringLiteral("ここ")}}, &error));
+    QCOMPARE(book->lastSaveNote(), SaveNote::MergedOtherChanges);
+    const RecordTable merged = table(path);
+    QVERIFY(merged.field(2, plan) == QStringLiteral("よそ") && merged.field(3, plan) == QStringLiteral("ここ")
+            && merged.field(0, plan) == QStringLiteral("新しい予定\n二行目"));
 }
 
 void TestWorkbook::storesNumbersAndTexts()
