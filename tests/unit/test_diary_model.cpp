@@ -10,6 +10,7 @@
 #include "store/PageSaver.h"
 #include "tests/support/FileBytes.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QSysInfo>
 #include <QTemporaryDir>
@@ -264,7 +265,8 @@ void TestDiaryModel::failedSavesAreToldOnceAndTriedAgain()
     };
     d.diary.setWriterForTesting(
         [&](workbook::Workbook& book, const QList<workbook::FieldWrite>& writes, workbook::Error* error) {
-            if (++calls == 1) {
+            if (++calls == 1) { // with the folder gone meanwhile, a stick pulled out say
+                QDir().rename(d.dir.path(), d.dir.path() + QStringLiteral("-away"));
                 *error = {workbook::ErrorKind::WriteFailed, QStringLiteral("No space left on device")};
                 return false;
             }
@@ -278,8 +280,10 @@ void TestDiaryModel::failedSavesAreToldOnceAndTriedAgain()
     QCOMPARE(d.notices.size(), 1);
     QVERIFY2(d.notices[0].contains(QStringLiteral("保存できませんでした"))
                  && d.notices[0].contains(QStringLiteral("入力した内容は消えていません"))
-                 && d.notices[0].contains(QStringLiteral("（詳しい情報: No space left on device）")),
+                 && d.notices[0].contains(QStringLiteral("（詳しい情報: No space left on device）"))
+                 && d.notices[0].contains(QStringLiteral("日記のフォルダーが見つかりません")),
              qPrintable(d.notices[0]));
+    QVERIFY(QDir().rename(d.dir.path() + QStringLiteral("-away"), d.dir.path()));
     d.wait(PageSaver::RetryMs);
     QCOMPARE(calls, 2);
     QCOMPARE(d.filePlan(), QString());
