@@ -362,9 +362,11 @@ void TestMainWindow::weatherMarkBelongsToItsDay()
     QVERIFY(diary.start());
     Form1* form = diary.form();
     QVERIFY(controlsOf(form).Picture1->picture().isNull());
-    form->Label7_Click();
+    // The caption and the picture open the picker, by mouse or by key.
+    QTest::mouseClick(controlsOf(form).Label7, Qt::LeftButton);
     Form2* picker = form->weatherPicker();
-    form->Picture1_Click();
+    QVERIFY(picker);
+    QTest::mouseClick(controlsOf(form).Picture1, Qt::LeftButton);
     QCOMPARE(form->weatherPicker(), picker); // one instance
     QCOMPARE(picker->windowTitle(), QStringLiteral("天気"));
     QCOMPARE(picker->size(), QSize(362, 158));
@@ -373,13 +375,13 @@ void TestMainWindow::weatherMarkBelongsToItsDay()
     QTRY_VERIFY(!form->weatherPicker());
     QVERIFY(controlsOf(form).Picture1->picture().isNull());
 
-    form->Picture1_Click();
+    QTest::keyClick(controlsOf(form).Picture1, Qt::Key_Space);
     QTest::mouseClick(form->weatherPicker()->Command2[1], Qt::LeftButton);
     const QString cloud = diary.folder().file(QStringLiteral("くもり.ico"));
     QVERIFY(!controlsOf(form).Picture1->picture().isNull());
     QCOMPARE(controlsOf(form).Picture1->size(), QSize(32, 32));
     QTRY_VERIFY(!form->weatherPicker());
-    form->Picture1_Click(); // the day's mark is the checked button; chosen after another date: goes to that date
+    QTest::keyClick(controlsOf(form).Picture1, Qt::Key_Return); // the day's mark is the checked button; chosen after another date: goes to that date
     QVERIFY(form->weatherPicker()->Command2[1]->isChecked() && !form->weatherPicker()->Command2[0]->isChecked());
     diary.clickDate(QDate(2002, 5, 15));
     QTest::mouseClick(form->weatherPicker()->Command2[2], Qt::LeftButton);
