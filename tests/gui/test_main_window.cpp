@@ -363,10 +363,10 @@ void TestMainWindow::weatherMarkBelongsToItsDay()
     Form1* form = diary.form();
     QVERIFY(controlsOf(form).Picture1->picture().isNull());
     // The caption and the picture open the picker, by mouse or by key.
-    QTest::mouseClick(controlsOf(form).Label7, Qt::LeftButton);
+    QTest::mouseClick(controlsOf(form).Picture1, Qt::LeftButton);
     Form2* picker = form->weatherPicker();
     QVERIFY(picker);
-    QTest::mouseClick(controlsOf(form).Picture1, Qt::LeftButton);
+    QTest::mouseClick(controlsOf(form).Label7, Qt::LeftButton);
     QCOMPARE(form->weatherPicker(), picker); // one instance
     QCOMPARE(picker->windowTitle(), QStringLiteral("天気"));
     QCOMPARE(picker->size(), QSize(362, 158));
