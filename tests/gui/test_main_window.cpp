@@ -381,7 +381,9 @@ void TestMainWindow::weatherMarkBelongsToItsDay()
     QVERIFY(!controlsOf(form).Picture1->picture().isNull());
     QCOMPARE(controlsOf(form).Picture1->size(), QSize(32, 32));
     QTRY_VERIFY(!form->weatherPicker());
-    QTest::keyClick(controlsOf(form).Picture1, Qt::Key_Return); // the day's mark is the checked button; chosen after another date: goes to that date
+    QTest::keyClick(
+        controlsOf(form).Picture1,
+        Qt::Key_Return); // the day's mark is the checked button; chosen after another date: goes to that date
     QVERIFY(form->weatherPicker()->Command2[1]->isChecked() && !form->weatherPicker()->Command2[0]->isChecked());
     diary.clickDate(QDate(2002, 5, 15));
     QTest::mouseClick(form->weatherPicker()->Command2[2], Qt::LeftButton);
@@ -447,6 +449,17 @@ void TestMainWindow::searchShowsTheFoundDayAsAClickDoes()
     QCOMPARE(QApplication::focusWidget(), controlsOf(form).Text4[2]);
     QCOMPARE(controlsOf(form).Text4[2]->textCursor().position(), 3);
     QCOMPARE(diary.fileField(64, QStringLiteral("感想")), QStringLiteral("跳び箱で実験")); // the day left is saved
+
+    // Back in the search window, the year is searched again with the page's edits; the row chosen stays chosen.
+    search->wordField->setText(QStringLiteral("実験"));
+    QTest::keyClick(search->wordField, Qt::Key_Down);
+    diary.clickDate(QDate(2002, 4, 8));
+    DiaryFixture::type(controlsOf(form).Text1, QStringLiteral("理科の実験"));
+    search->activateWindow();
+    QTRY_VERIFY(search->isActiveWindow());
+    QVERIFY(rows->rowCount() == 3 && search->resultList->currentIndex().row() == 2);
+    search->wordField->setText(QStringLiteral(" 宇宙"));
+    QCOMPARE(search->countLabel->text(), QStringLiteral("「宇宙」は見つかりませんでした。"));
 }
 
 QTEST_MAIN(TestMainWindow)
