@@ -81,6 +81,7 @@ private slots:
     void weatherMarkBelongsToItsDay();
     void searchShowsTheFoundDayAsAClickDoes();
     void timetableOfAnEarlierWeekFillsEmptySubjects();
+    void closingWhileHeldElsewhereDoesWhatIsAnswered();
 };
 
 void TestMainWindow::controlsStandWhereDesigned()
@@ -500,3 +501,26 @@ void TestMainWindow::timetableOfAnEarlierWeekFillsEmptySubjects()
 }
 
 #include "test_main_window.moc"
+
+// Held by another program at the close: trying again asks again, "それでも保存する"
+// saves, "保存しないで終了する" closes with the text unsaved.
+void TestMainWindow::closingWhileHeldElsewhereDoesWhatIsAnswered()
+{
+    DiaryFixture diary(QDate(2002, 5, 10));
+    QVERIFY(writeAll(diary.folder().file(QStringLiteral("~$nikki.xls")), "Excel's owner file"));
+    QVERIFY(diary.start());
+    DiaryFixture::type(controlsOf(diary.form()).Text1, QStringLiteral("それでも残す"));
+    for (int answer : {0, 2})
+        MessageBox::setNextAnswerForTesting(answer);
+    QVERIFY(diary.closeWindow());
+    const QStringList asked = MessageBox::shownTextsForTesting();
+    QVERIFY2(asked.size() == 2 && asked[1].contains(QStringLiteral("いま Excel で開かれている")),
+             qPrintable(asked.join(u'|')));
+    QCOMPARE(diary.fileField(40, QStringLiteral("予定")), QStringLiteral("それでも残す"));
+
+    QVERIFY(diary.start());
+    DiaryFixture::type(controlsOf(diary.form()).Text1, QStringLiteral("、消える"));
+    MessageBox::setNextAnswerForTesting(3);
+    QVERIFY(diary.closeWindow());
+    QCOMPARE(diary.fileField(40, QStringLiteral("予定")), QStringLiteral("それでも残す"));
+}
