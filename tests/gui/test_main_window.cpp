@@ -406,6 +406,19 @@ void TestMainWindow::weatherMarkBelongsToItsDay()
     QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     QVERIFY(WeatherPicture::forStoredPath(pipe).isNull());
     QVERIFY(WeatherPicture::forStoredPath(QStringLiteral("/dev/zero")).isNull());
+
+    // A missing icon is told; the day keeps its mark and the picker stays.
+    QVERIFY(QFile::remove(diary.folder().file(QStringLiteral("ゆき.ico"))));
+    QVERIFY(diary.start());
+    diary.clickDate(QDate(2002, 5, 11));
+    QTest::mouseClick(controlsOf(diary.form()).Picture1, Qt::LeftButton);
+    picker = diary.form()->weatherPicker();
+    QTest::mouseClick(picker->Command2[3], Qt::LeftButton);
+    QVERIFY2(MessageBox::shownTextsForTesting().value(0).contains(QStringLiteral("天気マークの絵「")),
+             qPrintable(MessageBox::shownTextsForTesting().join(u'|')));
+    QVERIFY(picker->isVisible() && picker->Command2[0]->isChecked() && !picker->Command2[3]->isChecked());
+    QVERIFY(diary.closeWindow());
+    QCOMPARE(diary.fileField(41, QStringLiteral("天気")), windowsPath);
 }
 
 void TestMainWindow::searchShowsTheFoundDayAsAClickDoes()
