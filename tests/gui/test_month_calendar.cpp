@@ -151,6 +151,26 @@ private slots:
         QCOMPARE(c.displayedMonth(), 7);
     }
 
+    // The selected day shows on any day background: in the highlight, else the day text, else black or white.
+    void selectionShowsOnAnyDayBackground()
+    {
+        Calendar cal;
+        MonthCalendar& c = cal.c;
+        using Role = MonthCalendar::ColourRole;
+        const auto mark = [&c] {
+            return c.grab(QRect(c.dayRect(c.value()).topLeft() + QPoint(1, 1), QSize(1, 1))).toImage().pixelColor(0, 0);
+        };
+        const QColor highlight = c.palette().color(QPalette::Highlight);
+        QCOMPARE(mark(), highlight);
+        const auto value = [](const QColor& q) { return ColourValue::fromRgb(q.red(), q.green(), q.blue()); };
+        c.setColour(Role::DayBackground, value(highlight));
+        c.setColour(Role::DayText, ColourValue::fromRgb(0x20, 0x40, 0x10));
+        QCOMPARE(mark(), QColor(0x20, 0x40, 0x10));
+        c.setColour(Role::DayText, value(highlight));
+        QVERIFY(qGray(highlight.rgb()) < 128);
+        QCOMPARE(mark(), QColor(Qt::white));
+    }
+
     void keyboard()
     {
         Calendar cal;
