@@ -180,6 +180,7 @@ void TestDiaryModel::wordsFoundInFoldedFormsOncePerBox()
     may.attendance = QStringLiteral("一ヶ月休み");
     june.attendance = QStringLiteral("今日は5㌔走った");
     june.subjects[6] = QStringLiteral("実験");
+    june.plan = QStringLiteral("𠮷田と𝐀組");
     june.impressions = QStringLiteral("きょうは\n実験が楽しかった。次の実験は十二月。");
     DiarySearch search;
     const auto listed = [&](const char16_t* word) {
@@ -196,6 +197,9 @@ void TestDiaryModel::wordsFoundInFoldedFormsOncePerBox()
         {u"abc", u"2002年5月10日(金)今日の予定 英語[ＡＢＣ]テストは来週月曜*1"},
         {u"ガッこう", u"2002年5月10日(金)3時間目 授業内容 [ｶﾞｯｺｳ]の話*1"},
         {u"ロ", u"2002年6月3日(月)出欠記録 今日は5[㌔]走った*1"},
+        {u"5キ", u"2002年6月3日(月)出欠記録 今日は[5㌔]走った*1"},
+        {u"𠮷田", u"2002年6月3日(月)今日の予定 [𠮷田]と𝐀組*1"},
+        {u"a組", u"2002年6月3日(月)今日の予定 𠮷田と[𝐀組]*1"},
         {u"ゖ", u"2002年5月10日(金)出欠記録 一[ヶ]月休み*1"},
         {u"かっこう", u""},
         {u"", u""},
