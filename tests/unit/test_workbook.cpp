@@ -672,6 +672,10 @@ void TestWorkbook::refusesWhatIsNoUsableWorkbook_data()
     const QByteArray shortUtf16 = record(0x00FC, le32(1) + le32(1) + le16(3) + char(1) + utf16("ab"));
     QTest::newRow("string without its flags")
         << workbookFile(workbookStream(record(0x00FC, le32(1) + le32(1) + le16(0)), {{"S", {}}})) << ErrorKind::Damaged;
+    const QByteArray splitChar = record(0x00FC, le32(1) + le32(1) + le16(2) + char(1) + utf16("a") + "b")
+                                 + record(0x003C, char(1) + QByteArray(1, '\0'));
+    QTest::newRow("UTF-16 character split by CONTINUE")
+        << workbookFile(workbookStream(splitChar, {{"S", {}}})) << ErrorKind::Damaged;
     QTest::newRow("UTF-16 string past the table")
         << workbookFile(workbookStream(shortUtf16, {{"S", {}}})) << ErrorKind::Damaged;
     QTest::newRow("directory chain loop") << patched(fatEntryOfDir, dirStart) << ErrorKind::Damaged;
