@@ -276,6 +276,10 @@ void TestMainWindow::entryColoursBelongToTheirDay()
         ColourChooser::setNextAnswerForTesting(Blue);
         accessible(ui.Label6)->actionInterface()->doAction(press);
         QCOMPARE(ui.Text5->foreColour(), Blue);
+        ColourChooser::setNextAnswerForTesting(Red); // another action is no press
+        accessible(ui.Label6)->actionInterface()->doAction(QAccessibleActionInterface::setFocusAction());
+        QCOMPARE(ui.Text5->foreColour(), Blue);
+        ColourChooser::resetForTesting();
         QVERIFY(!accessible(ui.Label2[0])->actionInterface()->actionNames().contains(press));
         QCOMPARE(accessible(ui.Picture1)->role(), QAccessible::Button);
         accessible(ui.Picture1)->actionInterface()->doAction(press);
