@@ -246,6 +246,9 @@ private slots:
         QCOMPARE(day->text(QAccessible::Name), QStringLiteral("2002年5月10日(金)"));
         QCOMPARE(table->indexOfChild(day), 12);
         QCOMPARE(t->selectedCells(), QList<QAccessibleInterface*>{day});
+        // Only a day is selected, by the calendar itself: no row or column can be.
+        QVERIFY(!t->selectRow(1) && !t->selectColumn(1) && !t->unselectRow(1) && !t->unselectColumn(1)
+                && !t->isRowSelected(1) && !t->isColumnSelected(1));
         QVERIFY(day->tableCellInterface()->isSelected() && day->state().selected);
         QVERIFY(!t->cellAt(1, 4)->tableCellInterface()->isSelected() && !t->cellAt(1, 4)->state().selected);
         QCOMPARE(t->cellAt(0, 0)->text(QAccessible::Name), QStringLiteral("2002年4月28日(日)")); // trailing
