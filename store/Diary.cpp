@@ -59,12 +59,17 @@ bool Diary::open(const QString& path, QString* message)
     m_written.clear();
     m_numbersAsText.clear();
     for (const auto& cell : std::as_const(m_table.numbersAsText)) {
-        if (DayRecord::isColourColumn(m_table.columnNames.value(cell.second)))
+        if (isNumeric(m_table, cell.second))
             m_numbersAsText.insert(cell);
     }
     m_current = 0;
     showCurrent();
     return true;
+}
+
+bool Diary::isNumeric(const workbook::RecordTable& table, int column)
+{
+    return DayRecord::isColourColumn(table.columnNames.value(column));
 }
 
 int Diary::recordOf(const QDate& date) const { return isOpen() ? DiaryYear.recordOf(date) : -1; }
@@ -228,7 +233,7 @@ bool Diary::takeInFile(std::unique_ptr<workbook::Workbook> book, workbook::Recor
     m_written = std::move(written);
     m_numbersAsText.clear();
     for (const auto& cell : std::as_const(disk.numbersAsText)) {
-        if (DayRecord::isColourColumn(disk.columnNames.value(cell.second)) && !m_pending.contains(cell))
+        if (isNumeric(disk, cell.second) && !m_pending.contains(cell))
             m_numbersAsText.insert(cell);
     }
     m_report.otherChanges = true;

@@ -123,6 +123,8 @@ private:
     struct Outcome;
 
     bool isDiaryRecord(const Key& key) const { return key.first >= 0 && key.first < m_table.recordCount(); }
+    // A colour field, kept in the file as a number.
+    static bool isNumeric(const workbook::RecordTable& table, int column);
     int recordOf(const QDate& date) const; // -1 outside the year or with no diary open
     void collectPage();
     bool storeField(int record, int column, const QString& text);

@@ -54,8 +54,7 @@ std::function<Diary::Outcome()> Diary::nextJob(const QString& holder)
     if (holder.isEmpty()) {
         writes.reserve(m_pending.size());
         for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it)
-            writes.append({it.key().first, it.key().second, it.value(),
-                           DayRecord::isColourColumn(m_table.columnNames.value(it.key().second))});
+            writes.append({it.key().first, it.key().second, it.value(), isNumeric(m_table, it.key().second)});
     }
     // A vanished file is made again even with nothing pending: the diary holds the whole year.
     const QList<workbook::FieldWrite> anew =
